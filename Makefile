@@ -1,0 +1,33 @@
+# make        builds build/bin/KSInst.dll
+# make test   installs what is missing, builds, runs every test under Wine
+# make demo   installs what is missing, builds, runs the sample product under Wine
+# make bench  builds and runs the benchmarks under Wine
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+
+.PHONY: all setup configure test demo bench clean
+
+all: configure
+	cmake --build $(BUILD) --target KSInst -j $(JOBS)
+
+setup:
+	@bash scripts/setup.sh
+
+configure: setup
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
+
+test: configure
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS)
+	bash examples/demo.sh $(BUILD)
+
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS)
+	bash bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

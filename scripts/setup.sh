@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need and is missing: the MinGW-w64 i686
+# cross compiler (posix threads), 32-bit Wine, Xvfb, CMake and GoogleTest's sources.
+# Does nothing when everything is present.
+set -euo pipefail
+
+have_all() {
+    command -v i686-w64-mingw32-g++-posix >/dev/null &&
+    command -v i686-w64-mingw32-windres >/dev/null &&
+    command -v wine >/dev/null &&
+    { [ -x /usr/lib/wine/wineserver32 ] || dpkg -s wine32:i386 >/dev/null 2>&1; } &&
+    command -v Xvfb >/dev/null &&
+    command -v cmake >/dev/null &&
+    [ -f /usr/src/googletest/CMakeLists.txt ]
+}
+
+have_all && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: missing tools and not root; install as root: wine wine32:i386 g++-mingw-w64-i686 xvfb cmake googletest" >&2
+    exit 1
+fi
+
+echo "setup: installing the cross compiler, 32-bit Wine and Xvfb (once per machine)"
+export DEBIAN_FRONTEND=noninteractive
+dpkg --add-architecture i386
+# A lagging security index for i386 is only a warning; the main suite's versions
+# keep both architectures of the multi-arch libraries at the same version.
+apt-get update -q || true
+pkgs="wine wine32:i386 g++-mingw-w64-i686 xvfb cmake googletest"
+apt-get install -y -q -t bookworm --no-install-recommends $pkgs ||
+    apt-get install -y -q --no-install-recommends $pkgs
+
+have_all || { echo "setup: tools still missing after install" >&2; exit 1; }

@@ -1,0 +1,211 @@
+#include "support/test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <shlwapi.h>
+
+#include <vector>
+
+namespace kstest {
+
+namespace {
+
+constexpr char kTestRoot[] = "C:\\kstest";
+
+std::string ExePath()
+{
+    char buffer[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    return buffer;
+}
+
+void MakeFolders(const std::string& path)
+{
+    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
+        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, info))
+        return false;
+    CloseHandle(info->hThread);
+    return true;
+}
+
+}  // namespace
+
+std::string ExeFolder()
+{
+    std::string path = ExePath();
+    return path.substr(0, path.rfind('\\'));
+}
+
+std::string ExeTitle()
+{
+    std::string path = ExePath();
+    std::string name = path.substr(path.rfind('\\') + 1);
+    return name.substr(0, name.rfind('.'));
+}
+
+bool FileExists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadFile(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    if (!bytes.empty())
+        ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+void RemoveTestTree(const std::string& path)
+{
+    // A test that goes wrong must never take more than its own scratch space with it.
+    if (_strnicmp(path.c_str(), kTestRoot, sizeof(kTestRoot) - 1) != 0 || path.size() <= sizeof(kTestRoot))
+        return;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (!DeleteFileA(path.c_str()))
+            RemoveDirectoryA(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name != "." && name != "..")
+                RemoveTestTree(path + "\\" + name);
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+ScratchFolder::ScratchFolder(const std::string& name)
+    : path_(std::string(kTestRoot) + "\\" + ExeTitle() + "\\" + name)
+{
+    RemoveTestTree(path_);
+    MakeFolders(path_);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTestTree(path_); }
+
+std::string ScratchFolder::MakeFile(const std::string& relative, const std::string& bytes) const
+{
+    std::string path = *this / relative;
+    MakeFolders(path.substr(0, path.rfind('\\')));
+    WriteFile(path, bytes);
+    return path;
+}
+
+std::string ScratchFolder::MakeFolder(const std::string& relative) const
+{
+    std::string path = *this / relative;
+    MakeFolders(path);
+    return path;
+}
+
+ModuleUnderTest::ModuleUnderTest() : module_(LoadLibraryA(Path().c_str())) {}
+
+ModuleUnderTest::~ModuleUnderTest() { Unload(); }
+
+std::string ModuleUnderTest::Path() { return ExeFolder() + "\\KSInst.dll"; }
+
+void ModuleUnderTest::Unload()
+{
+    if (module_) {
+        FreeLibrary(module_);
+        module_ = nullptr;
+    }
+}
+
+TestRegKey::TestRegKey(const std::string& name, HKEY root)
+    : root_(root), path_("Software\\KSInstTest\\" + ExeTitle() + "\\" + name)
+{
+    SHDeleteKeyA(root_, path_.c_str());
+}
+
+TestRegKey::~TestRegKey() { SHDeleteKeyA(root_, path_.c_str()); }
+
+std::string HelperPath() { return ExeFolder() + "\\kshelper.exe"; }
+
+DWORD RunHelper(const std::string& arguments, DWORD timeoutMs)
+{
+    PROCESS_INFORMATION info = {};
+    if (!StartProcess("\"" + HelperPath() + "\" " + arguments, &info))
+        return 0xFFFFFFFF;
+    DWORD code = 0xFFFFFFFF;
+    if (WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    return code;
+}
+
+FileHolder::FileHolder(const std::string& path, DWORD share)
+{
+    static LONG counter = 0;
+    char eventName[64];
+    wsprintfA(eventName, "kstest.hold.%lu.%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
+    release_ = CreateEventA(nullptr, TRUE, FALSE, eventName);
+    std::string readyName = std::string(eventName) + ".ready";
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
+    PROCESS_INFORMATION info = {};
+    char shareText[16];
+    wsprintfA(shareText, "%lu", share);
+    if (StartProcess("\"" + HelperPath() + "\" hold \"" + path + "\" " + eventName + " " + shareText, &info)) {
+        process_ = info.hProcess;
+        HANDLE waits[] = {ready, process_};
+        holding_ = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+    }
+    CloseHandle(ready);
+}
+
+FileHolder::~FileHolder()
+{
+    SetEvent(release_);
+    if (process_) {
+        WaitForSingleObject(process_, 30000);
+        CloseHandle(process_);
+    }
+    CloseHandle(release_);
+}
+
+}  // namespace kstest

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Runs test programs under Wine in a prefix of their own, sealed off from the host.
+#
+#   winetest.sh start <state-dir>              fresh prefix, Xvfb and a persistent wineserver
+#   winetest.sh run <state-dir> <exe> [args]   runs a Windows program from C:\ksinst\bin
+#   winetest.sh stop <state-dir>               stops the server and Xvfb, removes the prefix
+#
+# Environment for `run`: KSINST_WINVER (win98, winxp, ...) reports that Windows version
+# to this program only; KSINST_LOCALE (ja_JP.UTF-8) runs it with that locale;
+# KSINST_RUN_AS names the copy of the program (default: its own name).
+# The module deletes folder trees: the prefix has no Z: drive and no link into the
+# Linux home, and `run` refuses to start when either is there.
+set -euo pipefail
+
+cmd=${1:?usage: winetest.sh start|run|stop <state-dir> ...}
+state=$(mkdir -p "${2:?state dir}" && cd "$2" && pwd)
+shift 2
+
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
+template="$state/template"
+prefix="$state/prefix"
+export WINEPREFIX="$prefix"
+
+seal() {
+    local p=$1
+    rm -f "$p/dosdevices/z:"
+    for l in "$p"/drive_c/users/*/*; do
+        if [ -L "$l" ]; then rm -f "$l"; mkdir -p "$l"; fi
+    done
+}
+
+sealed() {
+    [ ! -e "$prefix/dosdevices/z:" ] || return 1
+    local l
+    for l in "$prefix"/drive_c/users/*/*; do [ ! -L "$l" ] || return 1; done
+    for l in "$prefix"/dosdevices/*; do
+        case "$(readlink -f "$l")" in "$prefix"/*|/dev/*) ;; *) return 1 ;; esac
+    done
+}
+
+make_template() {
+    # One template per build folder; every run copies it (much faster than wineboot).
+    [ -f "$template/.ksinst-ready" ] && return 0
+    rm -rf "$template"
+    WINEPREFIX="$template" wineboot -i >/dev/null 2>&1
+    WINEPREFIX="$template" wineserver -w
+    seal "$template"
+    # Frames drawn by Wine itself: windows close at once and can be hit-tested.
+    WINEPREFIX="$template" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    WINEPREFIX="$template" wineserver -w
+    touch "$template/.ksinst-ready"
+}
+
+free_display() {
+    local n
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { echo "$n"; return; }
+    done
+    return 1
+}
+
+case "$cmd" in
+start)
+    "$0" stop "$state" >/dev/null 2>&1 || true
+    make_template
+    cp -a "$template" "$prefix"
+    seal "$prefix"
+    sealed || { echo "winetest: prefix not sealed" >&2; exit 1; }
+    mkdir -p "$prefix/drive_c/ksinst/bin"
+    display=$(free_display)
+    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    echo $! > "$state/xvfb.pid"
+    echo ":$display" > "$state/display"
+    # One server for the whole run: every cold start would carry out pending
+    # delete-at-restart operations, as a reboot does.
+    wineserver -p </dev/null >/dev/null 2>&1
+    DISPLAY=":$display" wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
+    echo "winetest: prefix $prefix on display :$display"
+    ;;
+run)
+    exe=${1:?exe}; shift
+    sealed || { echo "winetest: prefix missing or not sealed; refusing to run" >&2; exit 1; }
+    bin="$prefix/drive_c/ksinst/bin"
+    name=${KSINST_RUN_AS:-$(basename "$exe")}
+    # Every program of the build sits beside the module, as it does on a real install.
+    # A copy is replaced by rename, never rewritten, so a running program keeps its file.
+    place() {
+        local target="$bin/$2"
+        cmp -s "$1" "$target" 2>/dev/null && return 0
+        cp -f "$1" "$target.tmp$$" && mv -f "$target.tmp$$" "$target"
+    }
+    place "$exe" "$name"
+    for f in "$(dirname "$exe")"/*.dll "$(dirname "$exe")"/*.exe; do
+        [ -e "$f" ] && [ "$(basename "$f")" != "$name" ] && place "$f" "$(basename "$f")"
+    done
+    if [ -n "${KSINST_WINVER:-}" ]; then
+        wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$name" /v Version /d "$KSINST_WINVER" /f >/dev/null 2>&1
+    fi
+    export DISPLAY=$(cat "$state/display" 2>/dev/null || echo :99)
+    cd "$prefix/drive_c"
+    if [ -n "${KSINST_LOCALE:-}" ]; then export LC_ALL=$KSINST_LOCALE; fi
+    exec wine "C:\\ksinst\\bin\\$name" "$@"
+    ;;
+stop)
+    if [ -d "$prefix" ]; then wineserver -k 2>/dev/null || true; fi
+    if [ -f "$state/xvfb.pid" ]; then kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true; rm -f "$state/xvfb.pid"; fi
+    rm -rf "$prefix"
+    ;;
+*)
+    echo "usage: winetest.sh start|run|stop <state-dir> ..." >&2; exit 2 ;;
+esac
