@@ -9,6 +9,23 @@ namespace {
 
 const unsigned char* Bytes(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.c_str()); }
 
+// The end of the last character that `keep` accepts, walking character by character
+// so that the trail byte of a double-byte character is never taken for a single one.
+template <typename Keep>
+size_t EndOfKept(const std::string& s, Keep keep)
+{
+    const unsigned char* begin = Bytes(s);
+    const unsigned char* end = begin + s.size();
+    size_t keptEnd = 0;
+    for (const unsigned char* p = begin; p < end;) {
+        const unsigned char* next = p[1] ? _mbsinc(p) : p + 1;
+        if (next - p > 1 || keep(*p))
+            keptEnd = next - begin;
+        p = next;
+    }
+    return keptEnd;
+}
+
 }  // namespace
 
 void ReplaceAll(std::string& target, const std::string& find, const std::string& replaceWith,
@@ -24,10 +41,7 @@ void ReplaceAll(std::string& target, const std::string& find, const std::string&
 
 void TrimRight(std::string& target, char ch)
 {
-    size_t end = target.size();
-    while (end > 0 && target[end - 1] == ch)
-        --end;
-    target.erase(end);
+    target.erase(EndOfKept(target, [ch](unsigned char c) { return c != static_cast<unsigned char>(ch); }));
 }
 
 void TrimLeft(std::string& target, char ch)
@@ -48,8 +62,7 @@ void TrimRight(std::string& target, const char* set)
 {
     if (!set)
         return;
-    size_t end = target.find_last_not_of(set);
-    target.erase(end == std::string::npos ? 0 : end + 1);
+    target.erase(EndOfKept(target, [set](unsigned char c) { return strchr(set, c) == nullptr; }));
 }
 
 void TrimLeft(std::string& target, const char* set)

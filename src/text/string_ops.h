@@ -13,6 +13,8 @@ constexpr size_t npos = std::string::npos;
 void ReplaceAll(std::string& target, const std::string& find, const std::string& replaceWith,
                 size_t startPos = 0);
 
+// Trailing runs are found character by character: the trail byte of a double-byte
+// character is never trimmed as a backslash.
 void TrimRight(std::string& target, char ch);
 void TrimLeft(std::string& target, char ch);
 void Trim(std::string& target, char ch);

@@ -1,0 +1,244 @@
+#include "frame/log.h"
+#include "frame/module.h"
+#include "support/test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char kTimestamp[] = R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}:\d{3}\t)";
+
+std::string Header(int errorsOnly, const char* maxSize, int append)
+{
+    std::string size = maxSize;
+    size.append(32 - size.size(), ' ');
+    return "ERRORS_ONLY=" + std::to_string(errorsOnly) + "\r\nMAX_SIZE=" + size + "\r\nAPPEND=" +
+           std::to_string(append) + "\r\n" + std::string(49, '-');
+}
+
+// Points the process's log-key variable at a test key, so that the options the test
+// writes there reach only this process's logs.
+class LogTest : public testing::Test {
+protected:
+    LogTest() : folder_("log"), key_("log"), machineKey_("log", HKEY_LOCAL_MACHINE)
+    {
+        SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), key_.Path().c_str());
+    }
+    ~LogTest() override
+    {
+        SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), nullptr);
+        SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), nullptr);
+    }
+
+    std::string LogPath(const char* name = "KSInst.log") const { return folder_ / name; }
+    std::string Read(const char* name = "KSInst.log") const { return kstest::ReadFile(LogPath(name)); }
+
+    void SetOption(HKEY root, const char* name, DWORD value)
+    {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(root, key_.Path().c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), 0);
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+        RegCloseKey(key);
+    }
+
+    kstest::ScratchFolder folder_;
+    kstest::TestRegKey key_;
+    kstest::TestRegKey machineKey_;
+};
+
+TEST_F(LogTest, WritesHeaderStartEntriesAndFinishInTheirLayout)
+{
+    {
+        CVLog log;
+        log.Start(folder_.Path().c_str(), "KSInst");
+        log.Info("dropped at the default level");
+        log.Error("first %s %d", "entry", 7);
+        log.Error("two\nlines and a pair\r\n");
+        log.Error("wide %b", L"text");
+    }
+    const std::string bytes = Read();
+    ASSERT_GE(bytes.size(), 117u);
+    EXPECT_EQ(bytes.substr(0, 117), Header(1, "100", 0));
+    const std::string body = std::string("\r\nSTART\t") + kTimestamp +
+                             "\r\n\r\nERROR\t" + kTimestamp + "\r\nfirst entry 7" +
+                             "\r\n\r\nERROR\t" + kTimestamp + "\r\ntwo\r\nlines and a pair\r\r\n" +
+                             "\r\n\r\nERROR\t" + kTimestamp + "\r\nwide text" +
+                             "\r\n\r\nFINISH\t" + kTimestamp + "\r\n\r\n";
+    EXPECT_TRUE(std::regex_match(bytes.substr(117), std::regex(body))) << bytes;
+}
+
+TEST_F(LogTest, HeaderOfTheOldFileAndRegistryChooseTheOptions)
+{
+    // A user edits the header of the old log: every level is logged at the next start.
+    kstest::WriteFile(LogPath(), "ERRORS_ONLY = 0\r\nmax_size=7x\r\n\r\nAPPEND=0\r\nnot an option\r\nERRORS_ONLY=1\r\n");
+    {
+        CVLog log;
+        log.Start(folder_.Path().c_str(), "KSInst");
+        log.Success("kept");
+    }
+    std::string bytes = Read();
+    EXPECT_EQ(bytes.substr(0, 117), Header(0, "7", 0));
+    EXPECT_NE(bytes.find("SUCCESS\t"), std::string::npos);
+
+    // Registry values win over the header; the name followed by the base name wins
+    // over the plain name, and the user's key over the machine's.
+    SetOption(HKEY_LOCAL_MACHINE, "MAX_SIZE=", 300);
+    SetOption(HKEY_LOCAL_MACHINE, "MAX_SIZE=KSInst", 400);
+    SetOption(HKEY_CURRENT_USER, "MAX_SIZE=KSInst", 500);
+    SetOption(HKEY_CURRENT_USER, "ERRORS_ONLY=", 1);
+    SetOption(HKEY_LOCAL_MACHINE, "APPEND=", 2);  // only exactly 1 switches it on
+    {
+        CVLog log;
+        log.Start(folder_.Path().c_str(), "KSInst");
+        log.Info("dropped again");
+    }
+    bytes = Read();
+    EXPECT_EQ(bytes.substr(0, 117), Header(1, "500", 0));
+    EXPECT_EQ(bytes.find("INFO\t"), std::string::npos);
+}
+
+TEST_F(LogTest, SizeLimitEmptiesTheFileBeforeTheNextEntry)
+{
+    SetOption(HKEY_CURRENT_USER, "ERRORS_ONLY=", 0);
+    SetOption(HKEY_CURRENT_USER, "MAX_SIZE=", 1);
+    const std::string message(300, 'm');
+    CVLog log;
+    log.Start(folder_.Path().c_str(), "KSInst");
+    log.Info("%s", message.c_str());
+    log.Info("%s", message.c_str());
+    ASSERT_LT(Read().size(), 1024u);
+    log.Info("%s crossing", message.c_str());  // written in full although it crosses 1024
+    const std::string before = Read();
+    ASSERT_GT(before.size(), 1024u);
+    EXPECT_EQ(before.substr(before.size() - 9), " crossing");
+
+    log.Warning("after the reset");
+    const std::string after = Read();
+    EXPECT_TRUE(std::regex_match(after, std::regex(Header(0, "1", 0) + "\r\n\r\nWARNING\t" + kTimestamp +
+                                                   "\r\nafter the reset")))
+        << after;
+}
+
+TEST_F(LogTest, NoSizeLimitAtZero)
+{
+    SetOption(HKEY_CURRENT_USER, "MAX_SIZE=", 0);
+    const std::string message(1000, 'm');
+    CVLog log;
+    log.Start(folder_.Path().c_str(), "KSInst");
+    for (int i = 0; i < 5; ++i)
+        log.Error("%s", message.c_str());
+    const std::string bytes = Read();
+    EXPECT_GT(bytes.size(), 5000u);
+    EXPECT_EQ(bytes.find("-\r\nSTART\t"), 116u);
+}
+
+TEST_F(LogTest, AppendKeepsTheEarlierRunsWithoutAGap)
+{
+    SetOption(HKEY_CURRENT_USER, "APPEND=", 1);
+    {
+        CVLog log;
+        log.Start(folder_.Path().c_str(), "KSInst");
+        log.Error("first run");
+    }
+    const std::string first = Read();
+    {
+        CVLog log;
+        log.Start(folder_.Path().c_str(), "KSInst");
+        log.Error("second run");
+    }
+    const std::string both = Read();
+    ASSERT_GT(both.size(), first.size());
+    EXPECT_EQ(both.substr(0, first.size()), first);
+    EXPECT_EQ(both.substr(first.size(), 8), "\r\nSTART\t");
+    EXPECT_EQ(both.substr(0, 117), Header(1, "100", 1));
+
+    SetOption(HKEY_CURRENT_USER, "APPEND=", 0);
+    {
+        CVLog log;
+        log.Start(folder_.Path().c_str(), "KSInst");
+    }
+    const std::string fresh = Read();
+    EXPECT_EQ(fresh.find("first run"), std::string::npos);
+    EXPECT_EQ(fresh.find("START"), fresh.rfind("START"));
+}
+
+TEST_F(LogTest, FileHeldByAnotherWriterMovesTheLogToANumberedName)
+{
+    kstest::WriteFile(LogPath(), "");
+    kstest::FileHolder holder(LogPath(), FILE_SHARE_READ);
+    ASSERT_TRUE(holder.Holding());
+    {
+        CVLog log;
+        log.Start(folder_.Path().c_str(), "KSInst");
+        log.Error("to the second file");
+    }
+    const std::string bytes = Read("KSInst_2.log");
+    EXPECT_EQ(bytes.substr(0, 117), Header(1, "100", 0));
+    EXPECT_NE(bytes.find("to the second file"), std::string::npos);
+}
+
+TEST_F(LogTest, FolderComesFromTheVariableOrFallsBackToTheTemporaryFolder)
+{
+    const std::string deep = folder_ / "a\\b\\c";
+    SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), deep.c_str());
+    {
+        CVLog log;
+        log.Start(nullptr, nullptr);
+    }
+    EXPECT_TRUE(kstest::FileExists(deep + "\\glog.log"));
+
+    // A missing folder right below a drive root is never created.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string fallback = std::string(temp) + "kstest_frame_fallback.log";
+    DeleteFileA(fallback.c_str());
+    {
+        CVLog log;
+        log.Start("C:\\kstest_not_created", "kstest_frame_fallback");
+    }
+    EXPECT_FALSE(kstest::FolderExists("C:\\kstest_not_created"));
+    EXPECT_TRUE(kstest::FileExists(fallback));
+    DeleteFileA(fallback.c_str());
+}
+
+TEST_F(LogTest, EntriesOfSeveralThreadsDoNotInterleave)
+{
+    SetOption(HKEY_CURRENT_USER, "MAX_SIZE=", 0);
+    {
+        CVLog log;
+        log.Start(folder_.Path().c_str(), "KSInst");
+        std::vector<std::thread> threads;
+        for (char id = 'a'; id < 'e'; ++id) {
+            threads.emplace_back([&log, id] {
+                const std::string run(200, id);
+                for (int i = 0; i < 50; ++i)
+                    log.Error("%s", run.c_str());
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+    }
+    const std::string bytes = Read();
+    const std::regex entry(std::string("\r\n\r\nERROR\t") + kTimestamp + "\r\n([a-d])\\1{199}");
+    const auto count = std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), entry), std::sregex_iterator());
+    EXPECT_EQ(count, 200);
+}
+
+TEST_F(LogTest, LoadingTheModuleWritesItsLogUntilUnload)
+{
+    SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), folder_.Path().c_str());
+    {
+        kstest::ModuleUnderTest module;
+        ASSERT_TRUE(module.Handle());
+    }
+    const std::string bytes = Read();
+    EXPECT_EQ(bytes.substr(0, 117), Header(1, "100", 0));
+    EXPECT_TRUE(std::regex_match(bytes.substr(117), std::regex(std::string("\r\nSTART\t") + kTimestamp +
+                                                               "\r\n\r\nFINISH\t" + kTimestamp + "\r\n\r\n")));
+}
+
+}  // namespace
