@@ -8,3 +8,12 @@
 #define KSINST_EXPORT(type) extern "C" type WINAPI
 
 KSINST_EXPORT(LONG) DllUnregisterServer();
+
+// Grants everyone full access to the named object (1 file or folder, 4 registry key,
+// 6 kernel object): 1 when the object's access list was replaced, else 0 (always 0 on
+// the 95/98/Me family).
+KSINST_EXPORT(int) KSWSetFreeAccess(const char* objectName, DWORD objectType);
+
+// 1 when the running system's version class is one of the bits of `mask`, else 0
+// (also when the version cannot be read).
+KSINST_EXPORT(int) KSWIsCompatibleWithOS(DWORD mask);
