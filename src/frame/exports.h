@@ -8,3 +8,7 @@
 #define KSINST_EXPORT(type) extern "C" type WINAPI
 
 KSINST_EXPORT(LONG) DllUnregisterServer();
+
+// Counts the entries of a folder matching a pattern, recursively when asked; -1 when
+// the folder cannot be searched.
+KSINST_EXPORT(LONG) KSWGetDirContent(LPCSTR folder, BOOL recurse, LPCSTR pattern);
