@@ -17,3 +17,7 @@ KSINST_EXPORT(int) KSWSetFreeAccess(const char* objectName, DWORD objectType);
 // 1 when the running system's version class is one of the bits of `mask`, else 0
 // (also when the version cannot be read).
 KSINST_EXPORT(int) KSWIsCompatibleWithOS(DWORD mask);
+
+// Counts the entries of a folder matching a pattern, recursively when asked; -1 when
+// the folder cannot be searched.
+KSINST_EXPORT(LONG) KSWGetDirContent(LPCSTR folder, BOOL recurse, LPCSTR pattern);

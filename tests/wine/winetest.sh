@@ -53,6 +53,24 @@ make_template() {
     touch "$template/.ksinst-ready"
 }
 
+# Wine names files on the Linux side in the character set of the host locale: without
+# that locale, a program run in it cannot create a file whose name leaves ASCII. A
+# locale the host lacks is compiled into the state folder, where glibc finds it
+# through LOCPATH; nothing is installed on the host.
+use_locale() {
+    local name=$1 dir="$state/locale"
+    [ "$(LC_ALL=$name locale charmap 2>/dev/null)" != "ANSI_X3.4-1968" ] && return 0
+    if [ ! -d "$dir/$name" ]; then
+        local tmp="$dir/.build$$"
+        mkdir -p "$tmp"
+        localedef -i "${name%%.*}" -f "${name#*.}" "$tmp/$name" >/dev/null 2>&1 || true
+        mv -T "$tmp/$name" "$dir/$name" 2>/dev/null || true
+        rm -rf "$tmp"
+    fi
+    [ -d "$dir/$name" ] && export LOCPATH="$dir"
+    return 0
+}
+
 free_display() {
     local n
     for n in $(seq 90 140); do
@@ -100,7 +118,7 @@ run)
     fi
     export DISPLAY=$(cat "$state/display" 2>/dev/null || echo :99)
     cd "$prefix/drive_c"
-    if [ -n "${KSINST_LOCALE:-}" ]; then export LC_ALL=$KSINST_LOCALE; fi
+    if [ -n "${KSINST_LOCALE:-}" ]; then use_locale "$KSINST_LOCALE"; export LC_ALL=$KSINST_LOCALE; fi
     exec wine "C:\\ksinst\\bin\\$name" "$@"
     ;;
 stop)
