@@ -21,3 +21,8 @@ KSINST_EXPORT(int) KSWIsCompatibleWithOS(DWORD mask);
 // Counts the entries of a folder matching a pattern, recursively when asked; -1 when
 // the folder cannot be searched.
 KSINST_EXPORT(LONG) KSWGetDirContent(LPCSTR folder, BOOL recurse, LPCSTR pattern);
+
+// Write a string or 32-bit value into the same key of every user's registry; always 1.
+KSINST_EXPORT(LONG) KSWAddRegStringToAllUsers(const char* subKey, const char* valueName, const char* text,
+                                              DWORD options);
+KSINST_EXPORT(LONG) KSWAddRegDWordToAllUsers(const char* subKey, const char* valueName, DWORD value, DWORD options);
