@@ -122,8 +122,11 @@ TEST(DeleteTree, NoRestartLeavesAnInUseFileUnscheduled)
               static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_FALSE(RestartNeeded);
     EXPECT_TRUE(Exists(locked));
-    EXPECT_TRUE(kstest::PendingDeletionsBelow(scratch.Path()).empty());
-    EXPECT_EQ(kstest::WininitRenameLines(), wininit);
+    if (IsWindowsNT()) {
+        EXPECT_TRUE(kstest::PendingDeletionsBelow(scratch.Path()).empty());
+    } else {
+        EXPECT_EQ(kstest::WininitRenameLines(), wininit);
+    }
 }
 
 TEST(DeleteTree, RetryAfterTheDelaySucceedsOnceTheFileIsFree)

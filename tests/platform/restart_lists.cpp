@@ -1,5 +1,7 @@
 #include "restart_lists.h"
 
+#include "platform/system_version.h"
+
 #include <windows.h>
 
 namespace kstest {
@@ -63,15 +65,19 @@ std::vector<std::string> WininitRenameLines()
 
 RestartListsGuard::RestartListsGuard(const std::string& folder) : folder_(folder)
 {
-    PendingDeletionsBelow(folder_, true);
+    if (IsWindowsNT()) {
+        PendingDeletionsBelow(folder_, true);
+        return;
+    }
     for (const std::string& line : WininitRenameLines())
         section_ += line + '\0';
 }
 
 RestartListsGuard::~RestartListsGuard()
 {
-    PendingDeletionsBelow(folder_, true);
-    if (section_.empty())
+    if (IsWindowsNT())
+        PendingDeletionsBelow(folder_, true);
+    else if (section_.empty())
         WritePrivateProfileStringA("rename", nullptr, nullptr, "WININIT.INI");
     else
         WritePrivateProfileSectionA("rename", (section_ + '\0').c_str(), "WININIT.INI");

@@ -13,8 +13,10 @@ std::vector<std::string> PendingDeletionsBelow(const std::string& folder, bool f
 // The lines of the "rename" section of WININIT.INI, in order.
 std::vector<std::string> WininitRenameLines();
 
-// Takes the pending deletions below `folder` out of the list at the start and at the
-// end, and puts WININIT.INI's "rename" section back as it was at the start.
+// For the running family only, since test programs of both families run at the same
+// time: on the NT family takes the pending deletions below `folder` out of the list at
+// the start and at the end; on 95/98/Me puts WININIT.INI's "rename" section back at the
+// end as it was at the start.
 class RestartListsGuard {
 public:
     explicit RestartListsGuard(const std::string& folder);
