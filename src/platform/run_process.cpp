@@ -8,9 +8,9 @@
 
 namespace {
 
-// Keep the process handle (0x40), and do not give a console program a console of its
-// own (0x8000).
-constexpr ULONG kShellExecuteMask = SEE_MASK_NOCLOSEPROCESS | 0x8000;
+// 0x8040: keep the process handle to wait on; a console program shares the caller's
+// console. Without SEE_MASK_FLAG_NO_UI the shell reports its own failures in a box.
+constexpr ULONG kShellExecuteMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NO_CONSOLE;
 
 HANDLE CreateHiddenProcess(const std::string& program, const char* arguments, DWORD creationFlags)
 {

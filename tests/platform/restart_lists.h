@@ -1,5 +1,4 @@
-// Reading and cleaning the system's lists of deletions at restart, so that tests can
-// check what was scheduled and take their own entries out again.
+// The system's lists of deletions at restart, as tests read and clean them.
 #pragma once
 
 #include <string>
@@ -7,44 +6,27 @@
 
 namespace kstest {
 
-// The paths of the deletions in PendingFileRenameOperations (HKLM), in list order,
-// without the "\??\" prefix.
-std::vector<std::string> PendingDeletions();
-// The same, only those at or below `folder` (case ignored): other programs may
-// schedule their own deletions meanwhile.
-std::vector<std::string> PendingDeletionsBelow(const std::string& folder);
-
-// Removes every operation whose source lies at or below `folder` (case ignored); the
-// value goes when nothing is left in it.
-void ForgetPendingBelow(const std::string& folder);
+// The deletions in PendingFileRenameOperations at or below `folder` (case ignored), in
+// list order, without the "\??\" prefix. With `forget`, they leave the list.
+std::vector<std::string> PendingDeletionsBelow(const std::string& folder, bool forget = false);
 
 // The lines of the "rename" section of WININIT.INI, in order.
 std::vector<std::string> WininitRenameLines();
 
-// Keeps the "rename" section of WININIT.INI as it was at construction and puts it
-// back at destruction (removing the section when there was none).
-class WininitSectionGuard {
+// For the running family only, since test programs of both families run at the same
+// time: on the NT family takes the pending deletions below `folder` out of the list at
+// the start and at the end; on 95/98/Me puts WININIT.INI's "rename" section back at the
+// end as it was at the start.
+class RestartListsGuard {
 public:
-    WininitSectionGuard();
-    ~WininitSectionGuard();
-    WininitSectionGuard(const WininitSectionGuard&) = delete;
-    WininitSectionGuard& operator=(const WininitSectionGuard&) = delete;
-
-private:
-    std::string saved_;
-};
-
-// Removes the operations below `folder` from PendingFileRenameOperations at the
-// start and again at the end of a test.
-class PendingRenamesGuard {
-public:
-    explicit PendingRenamesGuard(const std::string& folder) : folder_(folder) { ForgetPendingBelow(folder_); }
-    ~PendingRenamesGuard() { ForgetPendingBelow(folder_); }
-    PendingRenamesGuard(const PendingRenamesGuard&) = delete;
-    PendingRenamesGuard& operator=(const PendingRenamesGuard&) = delete;
+    explicit RestartListsGuard(const std::string& folder);
+    ~RestartListsGuard();
+    RestartListsGuard(const RestartListsGuard&) = delete;
+    RestartListsGuard& operator=(const RestartListsGuard&) = delete;
 
 private:
     std::string folder_;
+    std::string section_;
 };
 
 }  // namespace kstest
