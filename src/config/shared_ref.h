@@ -8,10 +8,10 @@
 #include <new>
 #include <utility>
 
-// Holds an object pointer and a separately allocated 32-bit count (from a pool). Copies share the
-// object; the count changes with interlocked operations, so handles may be copied and
-// released on different threads. The holder that brings the count to zero deletes
-// both. A handle may be empty.
+// Holds an object pointer and a separately allocated 32-bit count (from a pool). Copies
+// share the object; the count changes with interlocked operations, so handles may be
+// copied and released on different threads. The holder that brings the count to zero
+// deletes both. A handle may be empty.
 template <typename T>
 class SharedRef {
 public:
