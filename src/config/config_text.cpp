@@ -1,0 +1,124 @@
+#include "config/config_text.h"
+
+#include <mbctype.h>
+
+#include <cstring>
+
+namespace {
+
+// Blanks of the file format; form feed and other control characters are not blanks.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v'; }
+
+// The index of the first ']' after the opening '[' at index 0, or length when none.
+// Double-byte characters of the runtime's multibyte code page are stepped over whole,
+// so the trail byte of a Japanese name is never taken for the bracket; in single-byte
+// code pages this is the first ']' byte.
+size_t FindClosingBracket(const char* text, size_t length)
+{
+    size_t i = 1;
+    while (i < length) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == ']')
+            return i;
+        i += _ismbblead(c) ? 2 : 1;
+    }
+    return length;
+}
+
+}  // namespace
+
+bool ConfigText::Assign(const char* bytes, size_t length)
+{
+    std::unique_ptr<char[]> storage(new (std::nothrow) char[length + 1]());
+    if (!storage)
+        return false;
+    if (length)
+        memcpy(storage.get(), bytes, length);
+    storage_ = std::move(storage);
+    data_ = storage_.get();
+    length_ = length;
+    position_ = 0;
+    return true;
+}
+
+void ConfigText::Attach(char* bytes, size_t length)
+{
+    storage_.reset();
+    data_ = bytes;
+    length_ = bytes ? length : 0;
+    position_ = 0;
+}
+
+LineKind ConfigText::NextLine(std::string& line, std::string& sectionName, std::string& key, std::string& value)
+{
+    LineParts parts;
+    const LineKind kind = ScanLine(parts);
+    line.assign(parts.line ? parts.line : "", parts.lineLength);
+    sectionName.assign(parts.name ? parts.name : "", parts.nameLength);
+    key.assign(parts.key ? parts.key : "", parts.keyLength);
+    value.assign(parts.value ? parts.value : "", parts.valueLength);
+    return kind;
+}
+
+LineKind ConfigText::ScanLine(LineParts& parts)
+{
+    parts = LineParts();
+    if (!data_ || position_ >= length_)
+        return LineKind::EndOfText;
+
+    // One pass finds both the line feed and the first "=": no blank is an "=", so the
+    // first "=" of the raw line is the first of the trimmed line.
+    const char* start = data_ + position_;
+    const char* const limit = data_ + length_;
+    const char* end = start;
+    const char* equals = nullptr;
+    while (end < limit && *end != '\n') {
+        if (*end == '=' && !equals)
+            equals = end;
+        ++end;
+    }
+    position_ = static_cast<size_t>(end - data_) + (end < limit ? 1 : 0);
+
+    // A CR before the LF goes with the trailing blanks, so CR LF and LF files read alike.
+    while (start < end && IsBlank(*start))
+        ++start;
+    while (end > start && IsBlank(end[-1]))
+        --end;
+    const size_t length = static_cast<size_t>(end - start);
+    parts.line = start;
+    parts.lineLength = length;
+
+    if (length == 0)
+        return LineKind::Blank;
+    if (*start == ';')
+        return LineKind::Comment;
+    if (*start == '[') {
+        size_t close = FindClosingBracket(start, length);
+        if (close < length) {
+            // Whatever follows the bracket is ignored.
+            parts.name = start + 1;
+            parts.nameLength = close - 1;
+            return close == 1 ? LineKind::SectionEnd : LineKind::SectionStart;
+        }
+    }
+    if (!equals)
+        return LineKind::Other;
+
+    const char* keyEnd = equals;
+    while (keyEnd > start && IsBlank(keyEnd[-1]))
+        --keyEnd;
+    const char* valueStart = equals + 1;
+    while (valueStart < end && IsBlank(*valueStart))
+        ++valueStart;
+    if ((flags & unquoteValues) && valueStart < end && *valueStart == '"' && end[-1] == '"') {
+        // A lone quote is both the first and the last character: nothing is left.
+        ++valueStart;
+        if (valueStart < end)
+            --end;
+    }
+    parts.key = start;
+    parts.keyLength = static_cast<size_t>(keyEnd - start);
+    parts.value = valueStart;
+    parts.valueLength = static_cast<size_t>(end - valueStart);
+    return LineKind::Entry;
+}
