@@ -25,10 +25,8 @@ show() { echo "--- $1"; tr -d '\r' < "$product_unix/$1"; }
 mkdir -p "$product_unix"
 cp -r "$here/sample-product/." "$product_unix/"
 rm -f "$product_unix/README.md"
-# Every level reaches the log in this demo, and each call adds its run to it
-# (the default keeps errors only, and only the last run).
+# Every level reaches the log in this demo (the default keeps errors only).
 wine_cmd reg add 'HKCU\SOFTWARE\Velm\VLUpdate\KSInstLog' /v 'ERRORS_ONLY=' /t REG_DWORD /d 0 /f >/dev/null
-wine_cmd reg add 'HKCU\SOFTWARE\Velm\VLUpdate\KSInstLog' /v 'APPEND=' /t REG_DWORD /d 1 /f >/dev/null
 
 step "Is this system one the product supports? (Windows 2000 to 6.x: 0x3C0000)"
 call KSWIsCompatibleWithOS 0x3C0000
@@ -53,6 +51,6 @@ ls "$product_unix/logs"
 step "Self-unregistration answers without removing anything"
 call DllUnregisterServer
 
-step "KSInst.log (C:\\users\\root\\Temp)"
+step "KSInst.log of the last call (C:\\users\\root\\Temp)"
 tr -d '\r' < "$prefix/drive_c/users/root/Temp/KSInst.log"
 echo

@@ -26,3 +26,17 @@ KSINST_EXPORT(LONG) KSWGetDirContent(LPCSTR folder, BOOL recurse, LPCSTR pattern
 KSINST_EXPORT(LONG) KSWAddRegStringToAllUsers(const char* subKey, const char* valueName, const char* text,
                                               DWORD options);
 KSINST_EXPORT(LONG) KSWAddRegDWordToAllUsers(const char* subKey, const char* valueName, DWORD value, DWORD options);
+
+// Deletes a folder, or the files of a folder matching the pattern in the path's last
+// component; with `allUsers`, below every user profile folder. Always 1.
+KSINST_EXPORT(LONG) KSWDelDir(const char* path, LONG allUsers);
+
+// The value of `key` in `section` of the configuration file, or `defaultValue`. The text
+// is owned by the module and valid until the next call of this export; never null.
+KSINST_EXPORT(const char*) KSWGetParamString(const char* cfgPath, const char* section, const char* key,
+                                             const char* defaultValue);
+// Sets a value, or deletes a value (null value), a section (null key) or the file (null
+// section). 1 on success, 0 on failure.
+KSINST_EXPORT(LONG) KSWSetParamString(const char* cfgPath, const char* section, const char* key, const char* value);
+// Merges the source file (or its filtered section) into the target. 1 on success.
+KSINST_EXPORT(LONG) KSWImportConfigFile(const char* targetPath, const char* sourcePath, const char* sectionFilter);

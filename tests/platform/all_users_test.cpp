@@ -3,6 +3,7 @@
 // so writes are checked in hives that are present (loaded) while the module runs, and
 // temporary loads by what they leave behind: nothing loaded.
 #include "platform/all_users.h"
+#include "platform/all_users_files.h"
 #include "platform/reg_key.h"
 #include "platform/security.h"
 #include "platform/system_version.h"
@@ -294,6 +295,57 @@ TEST_F(AllUsers, HiveHolderUnloadsOnlyWhatItLoaded)
     CUserHive missing;
     EXPECT_FALSE(missing.Load((folder + "\\absent.dat").c_str(), kLoggedOff, CVRegKey::Users));
     EXPECT_FALSE(missing.Load(folder.c_str(), kLoggedOff, CVRegKey::Users)) << "a folder is no hive";
+}
+
+TEST_F(AllUsers, FilesBelowEveryProfileFolder)
+{
+    const std::string first = AddProfile(kLoggedOn, 0, false);
+    const std::string second = AddProfile(kLoggedOff, 0, false);
+    for (const std::string& profile : {first, second}) {
+        kstest::WriteFile(profile + "\\keep.txt", "k");
+        CreateDirectoryA((profile + "\\kstest_data").c_str(), nullptr);
+        CreateDirectoryA((profile + "\\kstest_data\\Velm").c_str(), nullptr);
+        kstest::WriteFile(profile + "\\kstest_data\\Velm\\a.log", "a");
+    }
+
+    SetConfigValueForAllUsers("kstest_data\\Velm\\user.cfg", "Stats", "Count", "3", false, 0);
+    EXPECT_EQ(kstest::ReadFile(second + "\\kstest_data\\Velm\\user.cfg"), "[Stats]\r\n Count = 3\r\n[]\r\n");
+
+    kstest::ModuleUnderTest module;
+    auto delDir = module.Export<LONG(WINAPI*)(const char*, LONG)>("KSWDelDir");
+    ASSERT_TRUE(delDir);
+    EXPECT_EQ(delDir("kstest_data\\Velm", 1), 1);
+    EXPECT_EQ(delDir("", 1), 1) << "an empty relative path names the profile folder itself";
+    for (const std::string& profile : {first, second}) {
+        EXPECT_FALSE(kstest::FolderExists(profile + "\\kstest_data\\Velm"));
+        EXPECT_TRUE(kstest::FileExists(profile + "\\keep.txt"));
+    }
+    // The real profiles of the prefix took the same operations.
+    char home[MAX_PATH] = {};
+    GetEnvironmentVariableA("USERPROFILE", home, MAX_PATH);
+    RemoveDirectoryA((std::string(home) + "\\kstest_data").c_str());
+}
+
+TEST(DelDir, PatternInTheLastComponentFiltersTheFolder)
+{
+    kstest::ScratchFolder folder("deldir");
+    folder.MakeFile("a.log");
+    folder.MakeFile("b.LOG");
+    folder.MakeFile("keep.txt");
+    folder.MakeFile("sub\\inner.txt");
+    kstest::ModuleUnderTest module;
+    auto delDir = module.Export<LONG(WINAPI*)(const char*, LONG)>("KSWDelDir");
+    ASSERT_TRUE(delDir);
+
+    EXPECT_EQ(delDir((folder / "*.log").c_str(), 0), 1);
+    EXPECT_FALSE(kstest::FileExists(folder / "a.log"));
+    EXPECT_FALSE(kstest::FileExists(folder / "b.LOG"));
+    EXPECT_FALSE(kstest::FolderExists(folder / "sub"));
+    EXPECT_TRUE(kstest::FileExists(folder / "keep.txt"));
+
+    EXPECT_EQ(delDir((folder.Path() + "\\").c_str(), 0), 1);
+    EXPECT_FALSE(kstest::FolderExists(folder.Path()));
+    EXPECT_EQ(delDir(nullptr, 0), 1);
 }
 
 }  // namespace

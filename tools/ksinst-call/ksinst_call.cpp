@@ -121,9 +121,7 @@ int main(int argc, char** argv)
         FreeLibrary(module);
         return 3;
     }
-    SetLastError(0);
     DWORD result = Invoke(entry, args);
-    DWORD lastError = GetLastError();
     switch (shape->result) {
     case ResultKind::Text: {
         const char* text = reinterpret_cast<const char*>(static_cast<UINT_PTR>(result));
@@ -141,8 +139,6 @@ int main(int argc, char** argv)
         printf("(no result)\n");
         break;
     }
-    if (lastError != 0)
-        fprintf(stderr, "last error: %lu\n", lastError);
     FreeLibrary(module);
     return 0;
 }

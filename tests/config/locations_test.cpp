@@ -1,0 +1,181 @@
+// Where the configuration files are found, for modules copied into scratch folders.
+#include "config/product_locations.h"
+#include "config/util.h"
+#include "frame/log.h"
+#include "frame/module.h"
+#include "platform/delete_tree.h"
+#include "support/test_env.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A copy of the module under another name, loaded from a folder of its own.
+class ModuleCopy {
+public:
+    ModuleCopy(const kstest::ScratchFolder& folder, const std::string& relativeName)
+        : path_(folder / relativeName)
+    {
+        CreateDirectoryA(path_.substr(0, path_.rfind('\\')).c_str(), nullptr);
+        CopyFileA(kstest::ModuleUnderTest::Path().c_str(), path_.c_str(), FALSE);
+        // A trailing dot loads a file that has no extension as it is named.
+        const bool hasExtension = relativeName.find('.') != std::string::npos;
+        handle_ = LoadLibraryA((path_ + (hasExtension ? "" : ".")).c_str());
+    }
+    ~ModuleCopy()
+    {
+        if (handle_)
+            FreeLibrary(handle_);
+    }
+    HMODULE Handle() const { return handle_; }
+    std::string Folder() const { return path_.substr(0, path_.rfind('\\')); }
+
+private:
+    std::string path_;
+    HMODULE handle_ = nullptr;
+};
+
+std::string ShellFolder(HKEY root, const char* name)
+{
+    char value[MAX_PATH] = {};
+    DWORD size = sizeof(value);
+    RegGetValueA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name, RRF_RT_REG_SZ,
+                 nullptr, value, &size);
+    return value;
+}
+
+TEST(Locations, ProductConfigurationBesideTheModule)
+{
+    kstest::ScratchFolder folder("beside");
+    ModuleCopy module(folder, "mod\\KSInst.dll");
+    ASSERT_TRUE(module.Handle());
+    const std::string product = module.Folder() + "\\KSCommon.cfg";
+    const std::string own = module.Folder() + "\\KSInst.cfg";
+
+    EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, nullptr), product) << "neither file exists";
+    EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, module.Handle()), own) << "whether it exists or not";
+    kstest::WriteFile(own, "[General]\r\n[]\r\n");
+    EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, nullptr), own) << "only the module's own exists";
+    kstest::WriteFile(product, "[General]\r\n[]\r\n");
+    EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, nullptr), product);
+    EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, module.Handle()), own);
+
+    // The first answer is kept for the module's life.
+    ProductLocations cached(module.Handle());
+    EXPECT_EQ(cached.CfgPath(false, nullptr), product);
+    DeleteFileA(product.c_str());
+    DeleteFileA(own.c_str());
+    EXPECT_EQ(cached.CfgPath(false, nullptr), product);
+}
+
+TEST(Locations, ModuleConfigurationIsNamedAfterTheModuleFile)
+{
+    kstest::ScratchFolder folder("names");
+    const struct {
+        const char* file;
+        const char* cfg;
+    } rows[] = {
+        {"plain\\KSInst", "KSInst.cfg"},
+        {"dots\\my.module.v2.dll", "my.module.v2.cfg"},
+        {"tmp\\KSR8afd.tmp", "KSR8afd.cfg"},
+    };
+    for (const auto& row : rows) {
+        ModuleCopy module(folder, row.file);
+        ASSERT_TRUE(module.Handle()) << row.file;
+        EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, module.Handle()), module.Folder() + "\\" + row.cfg);
+    }
+}
+
+TEST(Locations, DataFolderFollowsMultiUserAndLogDir)
+{
+    kstest::ScratchFolder folder("data");
+    ModuleCopy module(folder, "mod\\KSInst.dll");
+    const std::string product = module.Folder() + "\\KSCommon.cfg";
+    const struct {
+        const char* general;
+        HKEY root;
+        const char* value;
+        const char* logDir;
+    } rows[] = {
+        {" MultiUser = 0\r\n LogDir = kstest_logdir\r\n", HKEY_LOCAL_MACHINE, "Common AppData", "kstest_logdir"},
+        {" LogDir = kstest_logdir\r\n", HKEY_CURRENT_USER, "AppData", "kstest_logdir"},
+        {" MultiUser = 1\r\n", HKEY_CURRENT_USER, "AppData", "VLAgent"},
+    };
+    for (const auto& row : rows) {
+        kstest::WriteFile(product, std::string("[General]\r\n") + row.general + "[]\r\n");
+        const std::string base = ShellFolder(row.root, row.value);
+        ASSERT_FALSE(base.empty());
+        const std::string expectedFolder = base + "\\Velm\\VLUpdate\\Kestrel\\" + row.logDir;
+        const bool velmExisted = kstest::FolderExists(base + "\\Velm");
+
+        ProductLocations locations(module.Handle());
+        EXPECT_EQ(locations.CfgPath(true, nullptr), expectedFolder + "\\KSCommon.cfg") << row.general;
+        EXPECT_TRUE(kstest::FolderExists(expectedFolder)) << "the data folder is made on first use";
+        // The first call fixed the module configuration's name (the host's, for a null
+        // module); a process whose first caller names the module gets the module's.
+        EXPECT_EQ(locations.CfgPath(true, module.Handle()), expectedFolder + "\\tests_config.cfg");
+        EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(true, module.Handle()), expectedFolder + "\\KSInst.cfg");
+        if (!velmExisted)
+            DeleteTree(base + "\\Velm", DT_NO_RESTART, nullptr, nullptr, 0);
+    }
+}
+
+TEST(Locations, EnsureFolderForReplacesAPlainFile)
+{
+    kstest::ScratchFolder folder("ensure");
+    const std::string blocker = folder.MakeFile("cfgdir", "a file where the folder belongs");
+    SetFileAttributesA(blocker.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
+    CUtil::EnsureFolderFor((blocker + "\\KSCommon.cfg").c_str());
+    EXPECT_TRUE(kstest::FolderExists(blocker));
+
+    CUtil::EnsureFolderFor((folder / "a\\b\\c\\KSCommon.cfg").c_str());
+    EXPECT_TRUE(kstest::FolderExists(folder / "a\\b\\c"));
+}
+
+TEST(Locations, EnvironmentHelpers)
+{
+    std::string text = "no references here";
+    CUtil::ExpandEnvVars(text);
+    EXPECT_EQ(text, "no references here");
+    SetEnvironmentVariableA("KSTEST_LOC", "value");
+    text = "%KSTEST_LOC%\\%KSTEST_UNDEFINED_NAME%";
+    CUtil::ExpandEnvVars(text);
+    EXPECT_EQ(text, "value\\%KSTEST_UNDEFINED_NAME%");
+
+    CUtil::SetEnvVar("KSTEST_LOC", nullptr);
+    CUtil::SetEnvVar("KSTEST_NEVER_SET", nullptr);
+    CUtil::SetEnvVar(nullptr, "x");
+    char buffer[8];
+    EXPECT_EQ(GetEnvironmentVariableA("KSTEST_LOC", buffer, sizeof(buffer)), 0u);
+}
+
+TEST(Locations, ProductNameWarnsOnceWhenMissing)
+{
+    kstest::ScratchFolder folder("name");
+    kstest::TestRegKey logKey("namelog");
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, logKey.Path().c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr), 0);
+    DWORD zero = 0;
+    RegSetValueExA(key, "ERRORS_ONLY=", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), sizeof(zero));
+    RegCloseKey(key);
+    SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), logKey.Path().c_str());
+    g_Log.Start(folder.Path().c_str(), "names");
+
+    ModuleCopy module(folder, "mod\\KSInst.dll");
+    ProductLocations missing(module.Handle());
+    EXPECT_EQ(missing.ProductUniqueName(nullptr), "VLAgent");
+    EXPECT_EQ(missing.ProductUniqueName(nullptr), "VLAgent");
+
+    kstest::WriteFile(module.Folder() + "\\KSCommon.cfg", "[General]\r\n ObjectPrefix = Probe\r\n[]\r\n");
+    EXPECT_EQ(ProductLocations(module.Handle()).ProductUniqueName(nullptr), "Probe");
+
+    const std::string log = kstest::ReadFile(folder / "names.log");
+    const std::string line = "\r\nCUtil::GetProductUniqueName() - Cannot get product name from the registry";
+    EXPECT_NE(log.find("WARNING\t"), std::string::npos);
+    EXPECT_NE(log.find(line), std::string::npos);
+    EXPECT_EQ(log.find(line), log.rfind(line)) << "logged once: the name is cached";
+    SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), nullptr);
+}
+
+}  // namespace

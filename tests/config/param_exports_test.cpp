@@ -1,0 +1,145 @@
+// The configuration exports as an installation script calls them: through the
+// module's export table, checked by the bytes of the files they write.
+#include "config/param_writer.h"
+#include "support/test_env.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using GetParam = const char*(WINAPI*)(const char*, const char*, const char*, const char*);
+using SetParam = LONG(WINAPI*)(const char*, const char*, const char*, const char*);
+using Import = LONG(WINAPI*)(const char*, const char*, const char*);
+
+class ParamExports : public testing::Test {
+protected:
+    ParamExports() : folder_("params")
+    {
+        get_ = module_.Export<GetParam>("KSWGetParamString");
+        set_ = module_.Export<SetParam>("KSWSetParamString");
+        import_ = module_.Export<Import>("KSWImportConfigFile");
+    }
+    void SetUp() override { ASSERT_TRUE(get_ && set_ && import_); }
+
+    std::string Path(const char* name) const { return folder_ / name; }
+
+    kstest::ScratchFolder folder_;
+    kstest::ModuleUnderTest module_;
+    GetParam get_ = nullptr;
+    SetParam set_ = nullptr;
+    Import import_ = nullptr;
+};
+
+TEST_F(ParamExports, GetReturnsTheValueOrTheDefault)
+{
+    const std::string cfg = folder_.MakeFile("a.cfg", "[General]\r\n Empty =\r\n Key = value with = sign\r\n[]\r\n");
+    EXPECT_STREQ(get_(cfg.c_str(), "General", "Key", "d"), "value with = sign");
+    EXPECT_STREQ(get_(cfg.c_str(), "General", "Empty", "d"), "") << "an empty value is no missing value";
+    EXPECT_STREQ(get_(cfg.c_str(), "General", "key", "d"), "d") << "keys compare case-sensitively";
+    EXPECT_STREQ(get_(cfg.c_str(), "Other", "Key", nullptr), "");
+    EXPECT_STREQ(get_(cfg.c_str(), nullptr, "Key", "d"), "d");
+    EXPECT_STREQ(get_(Path("missing.cfg").c_str(), "General", "Key", "first"), "first");
+    EXPECT_STREQ(get_(Path("missing.cfg").c_str(), "General", "Key", "second"), "second");
+    EXPECT_STREQ(get_(nullptr, "General", "Key", "d"), "d");
+}
+
+TEST_F(ParamExports, SetCreatesFoldersFilesAndSections)
+{
+    const std::string cfg = Path("new\\deeper\\p.cfg");
+    EXPECT_EQ(set_(cfg.c_str(), "General\\Install", "Group", "Tools"), 1);
+    EXPECT_EQ(kstest::ReadFile(cfg), "[General]\r\n [Install]\r\n  Group = Tools\r\n []\r\n[]\r\n");
+    EXPECT_EQ(set_(cfg.c_str(), "General", "Title", "Example"), 1);
+    EXPECT_EQ(set_(cfg.c_str(), "General\\Install", "Group", "Other"), 1);
+    EXPECT_EQ(kstest::ReadFile(cfg),
+              "[General]\r\n Title = Example\r\n [Install]\r\n  Group = Other\r\n []\r\n[]\r\n");
+
+    // Comments and unknown lines are gone after a change; the layout is the writer's.
+    const std::string messy = folder_.MakeFile("messy.cfg", "; comment\r\n[S]\r\nk=v\r\n# other\r\n");
+    EXPECT_EQ(set_(messy.c_str(), "S", "n", "1"), 1);
+    EXPECT_EQ(kstest::ReadFile(messy), "[S]\r\n k = v\r\n n = 1\r\n[]\r\n");
+
+    // An empty file is replaced; a file name without a folder cannot be created.
+    const std::string empty = folder_.MakeFile("empty.cfg", "");
+    EXPECT_EQ(set_(empty.c_str(), "S", "k", "v"), 1);
+    EXPECT_EQ(kstest::ReadFile(empty), "[S]\r\n k = v\r\n[]\r\n");
+    EXPECT_EQ(set_("kstest_nofolder.cfg", "S", "k", "v"), 0);
+    EXPECT_FALSE(kstest::FileExists("kstest_nofolder.cfg"));
+    EXPECT_EQ(set_(nullptr, "S", "k", "v"), 0);
+    EXPECT_EQ(set_("", "S", "k", "v"), 0);
+}
+
+TEST_F(ParamExports, SetKeepsReadOnlyAndHiddenFilesAsTheyWere)
+{
+    for (DWORD attribute : {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN}) {
+        const std::string cfg = folder_.MakeFile("attr.cfg", "[S]\r\n k = v\r\n[]\r\n");
+        SetFileAttributesA(cfg.c_str(), attribute);
+        EXPECT_EQ(set_(cfg.c_str(), "S", "k", "changed"), 1) << attribute;
+        EXPECT_EQ(kstest::ReadFile(cfg), "[S]\r\n k = changed\r\n[]\r\n");
+        EXPECT_TRUE(GetFileAttributesA(cfg.c_str()) & attribute) << attribute;
+        SetFileAttributesA(cfg.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+TEST_F(ParamExports, DeletionsAndTheirResults)
+{
+    const char* text = "[A]\r\n k = 1\r\n k = 2\r\n j = 3\r\n [B]\r\n  x = y\r\n []\r\n [B]\r\n []\r\n[]\r\n";
+    const std::string cfg = folder_.MakeFile("del.cfg", text);
+    const struct {
+        const char* section;
+        const char* key;
+        LONG result;
+        const char* after;  // null: file unchanged
+    } rows[] = {
+        {"A", "missing", 0, nullptr},
+        {"Nowhere", "k", 1, nullptr},
+        {"Nowhere\\B", nullptr, 1, nullptr},
+        {"A\\C", nullptr, 0, nullptr},
+        {"A", "k", 1, "[A]\r\n j = 3\r\n [B]\r\n  x = y\r\n []\r\n [B]\r\n []\r\n[]\r\n"},
+        {"A\\B\\", nullptr, 1, "[A]\r\n j = 3\r\n[]\r\n"},
+    };
+    std::string expected = text;
+    for (const auto& row : rows) {
+        EXPECT_EQ(set_(cfg.c_str(), row.section, row.key, nullptr), row.result) << row.section;
+        if (row.after)
+            expected = row.after;
+        EXPECT_EQ(kstest::ReadFile(cfg), expected) << row.section;
+    }
+    EXPECT_EQ(set_(Path("absent.cfg").c_str(), "A", "k", nullptr), 1);
+    EXPECT_EQ(set_(cfg.c_str(), nullptr, "k", "v"), 1);
+    EXPECT_FALSE(kstest::FileExists(cfg));
+    EXPECT_EQ(set_(cfg.c_str(), nullptr, nullptr, nullptr), 1);
+}
+
+TEST_F(ParamExports, CleanUpOptionDeletesAFileLeftEmpty)
+{
+    const std::string cfg = folder_.MakeFile("stats.cfg", "[A]\r\n k = 1\r\n[]\r\n[B]\r\n[]\r\n");
+    EXPECT_EQ(SetConfigParam(cfg.c_str(), "A", "k", nullptr, kDeleteEmptyFile), 1);
+    EXPECT_EQ(kstest::ReadFile(cfg), "[A]\r\n[]\r\n[B]\r\n[]\r\n") << "an empty section keeps the file";
+    EXPECT_EQ(SetConfigParam(cfg.c_str(), "A", nullptr, nullptr, kDeleteEmptyFile), 1);
+    EXPECT_TRUE(kstest::FileExists(cfg));
+    EXPECT_EQ(SetConfigParam(cfg.c_str(), "B", nullptr, nullptr, kDeleteEmptyFile), 1);
+    EXPECT_FALSE(kstest::FileExists(cfg));
+}
+
+TEST_F(ParamExports, ImportMergesIntoTheTarget)
+{
+    const std::string source = folder_.MakeFile(
+        "src.cfg", "[General]\r\n a = new\r\n b = 2\r\n [Sub]\r\n  s = 1\r\n []\r\n[]\r\n[Other]\r\n o = 1\r\n[]\r\n");
+    const std::string target = folder_.MakeFile("dst.cfg", "; old\r\n[General]\r\n a = old\r\n c = 3\r\n[]\r\n");
+
+    SetEnvironmentVariableA("KSTEST_PARAMS", folder_.Path().c_str());
+    EXPECT_EQ(import_("%KSTEST_PARAMS%\\dst.cfg", "%KSTEST_PARAMS%\\src.cfg", "general"), 1);
+    EXPECT_EQ(kstest::ReadFile(target), "[General]\r\n a = new\r\n c = 3\r\n b = 2\r\n [Sub]\r\n []\r\n[]\r\n");
+
+    EXPECT_EQ(import_(target.c_str(), source.c_str(), "NoSuchSection"), 1);
+    EXPECT_EQ(kstest::ReadFile(target), "[General]\r\n a = new\r\n c = 3\r\n b = 2\r\n [Sub]\r\n []\r\n[]\r\n");
+
+    const std::string fresh = Path("fresh.cfg");
+    EXPECT_EQ(import_(fresh.c_str(), source.c_str(), nullptr), 1);
+    EXPECT_EQ(kstest::ReadFile(fresh), kstest::ReadFile(source));
+
+    EXPECT_EQ(import_(fresh.c_str(), Path("missing.cfg").c_str(), ""), 0);
+    EXPECT_EQ(import_(Path("no\\folder.cfg").c_str(), source.c_str(), ""), 0);
+}
+
+}  // namespace
