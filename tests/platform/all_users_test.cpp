@@ -29,49 +29,38 @@ constexpr char kNoHive[] = "S-1-5-21-7001-7002-7003-1005";     // folder without
 std::string ProfileList() { return IsWindowsNT() ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
                                                  : "Software\\Microsoft\\Windows\\CurrentVersion\\ProfileList"; }
 
-bool KeyExists(HKEY root, const std::string& path)
+bool KeyExists(const std::string& path)
 {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    try {
+        CVRegKey::Users.Open(path.c_str(), KEY_QUERY_VALUE);
+        return true;
+    } catch (const CVException&) {
         return false;
-    RegCloseKey(key);
-    return true;
+    }
 }
 
-DWORD ReadDWord(const std::string& keyPath, const char* name, DWORD fallback = 0xDEAD)
+DWORD ReadDWord(const std::string& keyPath, const char* name)
 {
-    DWORD value = fallback, size = sizeof(value);
-    if (RegGetValueA(HKEY_USERS, keyPath.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
-        return fallback;
-    return value;
+    try {
+        return CVRegKey::Users.Open(keyPath.c_str(), KEY_QUERY_VALUE).GetDWord(name, 0xDEAD);
+    } catch (const CVException&) {
+        return 0xDEAD;
+    }
 }
 
 void WriteDWord(const std::string& keyPath, const char* name, DWORD value)
 {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_USERS, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), 0);
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-    RegCloseKey(key);
+    CVRegKey::Users.Create(keyPath.c_str(), KEY_SET_VALUE).SetDWord(name, value);
 }
 
+// The prefix's own user: the only SID Wine lists in its profile list.
 std::string CurrentUserSid()
 {
     for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD size = sizeof(name);
-        if (RegEnumKeyExA(HKEY_USERS, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            return std::string();
-        if (strncmp(name, "S-1-5-21-0-0-0-", 15) == 0)
+        const std::string name = CVRegKey::Users.EnumSubKey(i);
+        if (name.compare(0, 15, "S-1-5-21-0-0-0-") == 0)
             return name;
     }
-}
-
-// A key directly under HKEY_USERS: to the module, a user whose hive is loaded.
-void MakeLoggedOnUser(const char* name)
-{
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_USERS, name, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr), 0);
-    RegCloseKey(key);
 }
 
 // Adds profiles to the running family's profile list, each with a folder below the
@@ -88,11 +77,10 @@ protected:
             SHDeleteKeyA(HKEY_LOCAL_MACHINE, (ProfileList() + "\\" + name).c_str());
             SHDeleteKeyA(HKEY_USERS, name.c_str());
         }
-        if (!defaultProfileBefore_.empty() || defaultProfileSet_)
-            RestoreDefaultProfile();
-        SHDeleteKeyA(HKEY_USERS, (".DEFAULT\\" + std::string(kSubKey)).c_str());
-        if (!currentSid_.empty())
-            SHDeleteKeyA(HKEY_USERS, (currentSid_ + "\\" + kSubKey).c_str());
+        if (defaultProfileSet_)
+            SHDeleteValueA(HKEY_LOCAL_MACHINE, ProfileList().c_str(), "DefaultUserProfile");
+        SHDeleteKeyA(HKEY_USERS, In(".DEFAULT").c_str());
+        SHDeleteKeyA(HKEY_USERS, In(currentSid_.c_str()).c_str());
     }
 
     std::string AddProfile(const char* name, DWORD flags, bool withHive)
@@ -100,60 +88,36 @@ protected:
         const std::string folder = folder_.MakeFolder(name);
         if (withHive)
             MakeHive(folder + ProfileHiveFileName());
-        HKEY key;
-        EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (ProfileList() + "\\" + name).c_str(), 0, nullptr, 0,
-                                  KEY_SET_VALUE, nullptr, &key, nullptr), 0);
-        RegSetValueExA(key, "ProfileImagePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                       static_cast<DWORD>(folder.size() + 1));
-        RegSetValueExA(key, "Flags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags), sizeof(flags));
-        RegCloseKey(key);
+        CVRegKey profile = CVRegKey::LocalMachine.Create((ProfileList() + "\\" + name).c_str(), KEY_SET_VALUE);
+        profile.SetString("ProfileImagePath", folder.c_str());
+        profile.SetDWord("Flags", flags);
         added_.push_back(name);
         return folder;
     }
+
+    // A key directly under HKEY_USERS: to the module, a user whose hive is loaded.
+    static void MakeLoggedOnUser(const char* name) { CVRegKey::Users.Create(name, KEY_READ); }
 
     // A hive file made by the registry itself, so that the system can load it.
     void MakeHive(const std::string& path)
     {
         ASSERT_TRUE(SetPrivilege("SeBackupPrivilege"));
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, source_.Path().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &key, nullptr), 0);
         DeleteFileA(path.c_str());
-        EXPECT_EQ(RegSaveKeyA(key, path.c_str(), nullptr), 0);
-        RegCloseKey(key);
+        CVRegKey source = CVRegKey::CurrentUser.Create(source_.Path().c_str(), KEY_ALL_ACCESS);
+        EXPECT_EQ(RegSaveKeyA(source.Handle(), path.c_str(), nullptr), 0);
     }
 
-    void LoadHive(const char* name, const std::string& file)
+    static void LoadHive(const char* name, const std::string& file)
     {
         ASSERT_TRUE(SetPrivilege("SeRestorePrivilege"));
         ASSERT_EQ(RegLoadKeyA(HKEY_USERS, name, file.c_str()), 0);
     }
 
-    void SetDefaultProfile(const std::string& profileName)
+    // Wine's profile list names no default profile; this test's one is removed again.
+    void SetDefaultProfile(const char* profileName)
     {
-        HKEY key;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, ProfileList().c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key), 0);
-        char before[MAX_PATH] = {};
-        DWORD size = sizeof(before);
-        if (RegQueryValueExA(key, "DefaultUserProfile", nullptr, nullptr, reinterpret_cast<BYTE*>(before), &size) == 0)
-            defaultProfileBefore_ = before;
-        RegSetValueExA(key, "DefaultUserProfile", 0, REG_SZ, reinterpret_cast<const BYTE*>(profileName.c_str()),
-                       static_cast<DWORD>(profileName.size() + 1));
-        RegCloseKey(key);
+        CVRegKey::LocalMachine.Open(ProfileList().c_str(), KEY_SET_VALUE).SetString("DefaultUserProfile", profileName);
         defaultProfileSet_ = true;
-    }
-
-    void RestoreDefaultProfile()
-    {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ProfileList().c_str(), 0, KEY_SET_VALUE, &key) != 0)
-            return;
-        if (defaultProfileBefore_.empty())
-            RegDeleteValueA(key, "DefaultUserProfile");
-        else
-            RegSetValueExA(key, "DefaultUserProfile", 0, REG_SZ, reinterpret_cast<const BYTE*>(defaultProfileBefore_.c_str()),
-                           static_cast<DWORD>(defaultProfileBefore_.size() + 1));
-        RegCloseKey(key);
     }
 
     static std::string In(const char* root) { return std::string(root) + "\\" + kSubKey; }
@@ -161,7 +125,6 @@ protected:
     kstest::ScratchFolder folder_;
     kstest::TestRegKey source_;
     std::vector<std::string> added_;
-    std::string defaultProfileBefore_;
     bool defaultProfileSet_ = false;
     std::string currentSid_ = CurrentUserSid();
 };
@@ -188,9 +151,9 @@ TEST_F(AllUsers, ExportWritesEveryUsersHiveAndLeavesNoHiveLoaded)
         EXPECT_EQ(ReadDWord(In(currentSid_.c_str()), "Counter"), 42u);
         EXPECT_EQ(ReadDWord(In(kService), "Counter"), 0xDEADu) << "service profiles are skipped";
     }
-    EXPECT_FALSE(KeyExists(HKEY_USERS, kLoggedOff)) << "a temporary load is unloaded";
-    EXPECT_FALSE(KeyExists(HKEY_USERS, kNoHive));
-    EXPECT_TRUE(KeyExists(HKEY_USERS, kPreloaded)) << "a hive the module did not load stays loaded";
+    EXPECT_FALSE(KeyExists(kLoggedOff)) << "a temporary load is unloaded";
+    EXPECT_FALSE(KeyExists(kNoHive));
+    EXPECT_TRUE(KeyExists(kPreloaded)) << "a hive the module did not load stays loaded";
 }
 
 TEST_F(AllUsers, OptionsChooseTheOperation)
@@ -204,10 +167,7 @@ TEST_F(AllUsers, OptionsChooseTheOperation)
     WriteStringToAllUsers(kSubKey, "Seed", "new", PU_ONLY_EXISTING);
     WriteStringToAllUsers(kSubKey, "Absent", "new", PU_ONLY_EXISTING);
     EXPECT_EQ(ReadDWord(source, "Absent"), 0xDEADu);
-    char text[16] = {};
-    DWORD size = sizeof(text);
-    EXPECT_EQ(RegGetValueA(HKEY_USERS, source.c_str(), "Seed", RRF_RT_REG_SZ, nullptr, text, &size), 0);
-    EXPECT_STREQ(text, "new");
+    EXPECT_EQ(CVRegKey::Users.Open(source.c_str(), KEY_QUERY_VALUE).GetString("Seed"), "new");
 
     // Copy and move of a value, then of a key.
     WriteDWordToAllUsers(kSubKey, "Number", 5, 0);
@@ -222,20 +182,20 @@ TEST_F(AllUsers, OptionsChooseTheOperation)
     ApplyToAllUsers(kSubKey, nullptr, copyPath.c_str(), 0, 0, PU_COPY_KEY);
     ApplyToAllUsers(copyPath.c_str(), nullptr, movePath.c_str(), 0, 0, PU_COPY_KEY | PU_DELETE_SOURCE);
     EXPECT_EQ(ReadDWord(std::string(kLoggedOn) + "\\" + movePath, "Moved"), 5u);
-    EXPECT_FALSE(KeyExists(HKEY_USERS, std::string(kLoggedOn) + "\\" + copyPath));
+    EXPECT_FALSE(KeyExists(std::string(kLoggedOn) + "\\" + copyPath));
     EXPECT_EQ(ReadDWord(source, "Moved"), 5u) << "a copy keeps its source";
 
     // Deleting: a value, a key only when empty, then a whole key.
     DeleteValueFromAllUsers(kSubKey, "Number", false);
     EXPECT_EQ(ReadDWord(source, "Number"), 0xDEADu);
     DeleteKeyFromAllUsers(movePath.c_str(), false, true);
-    EXPECT_TRUE(KeyExists(HKEY_USERS, std::string(kLoggedOn) + "\\" + movePath)) << "it still holds a value";
+    EXPECT_TRUE(KeyExists(std::string(kLoggedOn) + "\\" + movePath)) << "it still holds a value";
     DeleteKeyFromAllUsers(movePath.c_str(), false, false);
-    EXPECT_FALSE(KeyExists(HKEY_USERS, std::string(kLoggedOn) + "\\" + movePath));
+    EXPECT_FALSE(KeyExists(std::string(kLoggedOn) + "\\" + movePath));
 
     // A key deletion without a key path would empty every user's registry.
     EXPECT_FALSE(DeleteKeyFromAllUsers("\\", false, false));
-    EXPECT_TRUE(KeyExists(HKEY_USERS, source));
+    EXPECT_TRUE(KeyExists(source));
 }
 
 TEST_F(AllUsers, DefaultUserIsLoadedByNameOrWrittenDirectly)
@@ -246,13 +206,9 @@ TEST_F(AllUsers, DefaultUserIsLoadedByNameOrWrittenDirectly)
         return;
     }
     // The profile folder is made where the profile list says profiles live.
-    char profiles[MAX_PATH] = {};
-    DWORD size = sizeof(profiles);
-    ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, ProfileList().c_str(), "ProfilesDirectory", RRF_RT_ANY, nullptr,
-                           profiles, &size), 0);
-    char expanded[MAX_PATH];
-    ExpandEnvironmentStringsA(profiles, expanded, MAX_PATH);
-    const std::string defaultFolder = std::string(expanded) + "\\kstest_default";
+    const std::string defaultFolder =
+        CVRegKey::LocalMachine.Open(ProfileList().c_str(), KEY_QUERY_VALUE).GetExpandString("ProfilesDirectory") +
+        "\\kstest_default";
     CreateDirectoryA(defaultFolder.c_str(), nullptr);
     MakeHive(defaultFolder + "\\NTUser.dat");
     SetDefaultProfile("kstest_default");
@@ -263,15 +219,14 @@ TEST_F(AllUsers, DefaultUserIsLoadedByNameOrWrittenDirectly)
     EXPECT_EQ(folders.back(), defaultFolder);
 
     WriteDWordToAllUsers(kSubKey, "Default", 3, PU_INCLUDE_DEFAULT_USER);
-    EXPECT_FALSE(KeyExists(HKEY_USERS, kDefaultUserHiveName)) << "the default user's hive is unloaded";
+    EXPECT_FALSE(KeyExists(kDefaultUserHiveName)) << "the default user's hive is unloaded";
 
     // A hive already present under that name is neither written nor unloaded.
     LoadHive(kDefaultUserHiveName, defaultFolder + "\\NTUser.dat");
     WriteDWordToAllUsers(kSubKey, "Default", 3, PU_INCLUDE_DEFAULT_USER);
     EXPECT_EQ(ReadDWord(In(kDefaultUserHiveName), "Default"), 0xDEADu);
-    EXPECT_TRUE(KeyExists(HKEY_USERS, kDefaultUserHiveName));
+    EXPECT_TRUE(KeyExists(kDefaultUserHiveName));
     RegUnLoadKeyA(HKEY_USERS, kDefaultUserHiveName);
-    kstest::RemoveTestTree(defaultFolder);
     DeleteFileA((defaultFolder + "\\NTUser.dat").c_str());
     RemoveDirectoryA(defaultFolder.c_str());
 }
@@ -284,13 +239,13 @@ TEST_F(AllUsers, HiveHolderUnloadsOnlyWhatItLoaded)
         CUserHive hive;
         ASSERT_TRUE(hive.Load(file.c_str(), kLoggedOff, CVRegKey::Users));
         EXPECT_TRUE(hive.LoadedByUs());
-        EXPECT_TRUE(KeyExists(HKEY_USERS, kLoggedOff));
+        EXPECT_TRUE(KeyExists(kLoggedOff));
 
         CUserHive second;
         EXPECT_FALSE(second.Load(file.c_str(), kLoggedOff, CVRegKey::Users)) << "never loaded twice";
         EXPECT_FALSE(second.LoadedByUs());
     }
-    EXPECT_FALSE(KeyExists(HKEY_USERS, kLoggedOff));
+    EXPECT_FALSE(KeyExists(kLoggedOff));
 
     CUserHive missing;
     EXPECT_FALSE(missing.Load((folder + "\\absent.dat").c_str(), kLoggedOff, CVRegKey::Users));
