@@ -13,7 +13,6 @@ namespace {
 constexpr char kProductCfgBase[] = "KSCommon";
 constexpr char kCfgExtension[] = ".cfg";
 constexpr char kDataFolderPart[] = "\\Velm\\VLUpdate\\Kestrel";
-constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr char kDefaultProductName[] = "VLAgent";
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -43,8 +42,8 @@ std::string ProductLocations::DataFolderProductCfg() const
     try {
         const bool multiUser = general.GetInt("General", "MultiUser", 1) != 0;
         const std::string base =
-            multiUser ? CVRegKey::CurrentUser.Open(kShellFolders, KEY_QUERY_VALUE).GetString("AppData")
-                      : CVRegKey::LocalMachine.Open(kShellFolders, KEY_QUERY_VALUE).GetString("Common AppData");
+            multiUser ? CVRegKey::CurrentUser.Open(kShellFoldersKey, KEY_QUERY_VALUE).GetString("AppData")
+                      : CVRegKey::LocalMachine.Open(kShellFoldersKey, KEY_QUERY_VALUE).GetString("Common AppData");
         const std::string logDir = general.GetString("General", "LogDir", "VLAgent");
         std::string path;
         FormatString(path, "%s%s\\%s\\%s%s", base.c_str(), kDataFolderPart, logDir.c_str(), kProductCfgBase,

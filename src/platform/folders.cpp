@@ -8,7 +8,6 @@
 namespace {
 
 constexpr char kFallbackFolder[] = "C:";
-constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 constexpr char kDefaultUserPrefix[] = ".DEFAULT\\";
 constexpr char kProgramFilesValue[] = "ProgramFilesDir";

@@ -7,6 +7,9 @@
 
 #include <string>
 
+// Where the system records the per-user and all-users special folders.
+constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
 // The Windows folder; "C:" when the system cannot say.
 std::string GetWindowsFolder();
 // The system folder; "C:" when the system cannot say.

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-// A kernel object handle (process, thread, file, event), closed with CloseHandle.
+// A kernel object handle (process, thread, file, event, token), closed with CloseHandle.
 // Null and INVALID_HANDLE_VALUE both count as "no handle".
 class ScopedHandle {
 public:
@@ -21,6 +21,13 @@ public:
     {
         Close();
         handle_ = handle;
+    }
+    // Closes the current handle and gives the place where a call returns a new one
+    // (OpenProcessToken and the like).
+    HANDLE* Receive()
+    {
+        Close();
+        return &handle_;
     }
 
 private:

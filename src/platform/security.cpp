@@ -1,6 +1,7 @@
 #include "platform/security.h"
 
 #include "frame/exports.h"
+#include "platform/scoped_handle.h"
 #include "platform/system_version.h"
 
 #include <aclapi.h>
@@ -8,28 +9,6 @@
 #include <vector>
 
 namespace {
-
-// Owns a token handle; closing it keeps the thread's last error.
-class TokenHolder {
-public:
-    TokenHolder() = default;
-    ~TokenHolder()
-    {
-        if (handle_) {
-            const DWORD error = GetLastError();
-            CloseHandle(handle_);
-            SetLastError(error);
-        }
-    }
-    TokenHolder(const TokenHolder&) = delete;
-    TokenHolder& operator=(const TokenHolder&) = delete;
-
-    HANDLE* Receive() { return &handle_; }
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_ = nullptr;
-};
 
 class SidHolder {
 public:
@@ -53,7 +32,7 @@ private:
 constexpr DWORD kFullAccess = 0x101F0000;
 
 // The caller's token: the thread's when it impersonates, else the process's.
-bool OpenCallerToken(TokenHolder& token)
+bool OpenCallerToken(ScopedHandle& token)
 {
     if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.Receive()))
         return true;
@@ -70,7 +49,7 @@ bool IsUserInGroup(DWORD rid)
         return true;
     std::vector<BYTE> groupData;
     {
-        TokenHolder token;
+        ScopedHandle token;
         if (!OpenCallerToken(token))
             return false;
         DWORD size = 0;
@@ -116,7 +95,7 @@ bool GrantEveryoneFullAccess(const char* objectName, DWORD objectType)
 
 bool SetPrivilege(const char* name)
 {
-    TokenHolder token;
+    ScopedHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.Receive()))
         return false;
     TOKEN_PRIVILEGES privileges = {};
