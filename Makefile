@@ -1,4 +1,4 @@
-# make        builds build/bin/KSInst.dll
+# make        builds build/bin/KSInst.dll, the ksinst-call host and the benchmarks
 # make test   installs what is missing, builds, runs every test under Wine
 # make demo   installs what is missing, builds, runs the sample product under Wine
 # make bench  builds and runs the benchmarks under Wine
@@ -8,14 +8,13 @@ JOBS  ?= $(shell nproc)
 .PHONY: all setup configure test demo bench clean
 
 all: configure
-	cmake --build $(BUILD) --target KSInst -j $(JOBS)
+	cmake --build $(BUILD) --target KSInst ksinst-call benchmarks -j $(JOBS)
 
 setup:
 	@bash scripts/setup.sh
 
 configure: setup
-	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
+	@cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 
 test: configure
 	cmake --build $(BUILD) -j $(JOBS)
