@@ -46,8 +46,9 @@ std::string StringsOnly(const std::string& table, const std::string& version, DW
 std::string FileWithVersion(const kstest::ScratchFolder& folder, const char* name, const std::string& resource)
 {
     const std::string path = folder / name;
-    HANDLE update = CopyFileA(kstest::HelperPath().c_str(), path.c_str(), FALSE) ? BeginUpdateResourceA(path.c_str(), FALSE)
-                                                                               : nullptr;
+    HANDLE update = CopyFileA(kstest::HelperPath().c_str(), path.c_str(), FALSE)
+                        ? BeginUpdateResourceA(path.c_str(), FALSE)
+                        : nullptr;
     if (!update)
         return std::string();
     UpdateResourceA(update, RT_VERSION, MAKEINTRESOURCEA(1), 0x409, const_cast<char*>(resource.data()),

@@ -140,42 +140,35 @@ TEST_F(RegKeyTest, TypedGettersOnEdgeValues)
     SetEnvironmentVariableA("KSTEST_REGVAR", nullptr);
 }
 
-TEST_F(RegKeyTest, SubkeysAreEnumeratedAndDeleted)
+TEST_F(RegKeyTest, SubkeysAreEnumeratedCopiedAndDeleted)
 {
     key_.Create("top\\middle\\bottom", KEY_ALL_ACCESS).SetString("v", "x");
     key_.Create("top\\middle\\sibling", KEY_ALL_ACCESS).SetDWord("n", 1);
-    key_.Create("withValue", KEY_ALL_ACCESS).SetString("v", "");
+    key_.Create("withValue", KEY_ALL_ACCESS).SetString("v", "y");
     key_.Create("withSubkey\\child", KEY_ALL_ACCESS);
     key_.Create("empty", KEY_ALL_ACCESS);
+    // Into a new subkey of the destination, and into the destination itself, whose
+    // handle stays the caller's.
+    CVRegKey destination = key_.Create("copy", KEY_ALL_ACCESS);
+    key_.Open("top", KEY_READ).CopyTo(destination.Handle(), "top");
+    key_.Open("withValue", KEY_READ).CopyTo(destination.Handle(), "");
+    EXPECT_EQ(QueryHandle(destination.Handle()), ERROR_SUCCESS) << "the caller's handle was closed";
+    EXPECT_EQ(destination.Open("top\\middle\\bottom", KEY_READ).GetString("v"), "x");
+    EXPECT_EQ(destination.Open("top\\middle\\sibling", KEY_READ).GetDWord("n", 0), 1u);
+    EXPECT_EQ(destination.GetString("v"), "y");
+
     std::string names;
     for (DWORD i = 0; i < key_.GetSubKeyCount(); ++i)
         names += key_.EnumSubKey(i) + " ";
-    EXPECT_EQ(names, "empty top withSubkey withValue ");
-    EXPECT_EQ(ThrownCode([&] { key_.EnumSubKey(4); }), 259u);
-
+    EXPECT_EQ(names, "copy empty top withSubkey withValue ");
+    EXPECT_EQ(ThrownCode([&] { key_.EnumSubKey(5); }), 259u);
     key_.DeleteKey("top");
+    key_.DeleteKey("copy");
     for (const char* name : {"withValue", "withSubkey", "empty"})
         EXPECT_NO_THROW(key_.DeleteKeyIfEmpty(name)) << name;
     EXPECT_EQ(key_.EnumSubKey(0) + " " + key_.EnumSubKey(1), "withSubkey withValue");
     EXPECT_EQ(ThrownCode([&] { key_.DeleteKey("top"); }), 2u);
     EXPECT_EQ(ThrownCode([&] { key_.DeleteKeyIfEmpty("empty"); }), 2u);
-}
-
-TEST_F(RegKeyTest, CopyToCopiesValuesAndSubkeys)
-{
-    CVRegKey source = key_.Create("source", KEY_ALL_ACCESS);
-    source.SetString("text", "hello");
-    source.Create("sub\\deeper", KEY_ALL_ACCESS).SetDWord("inner", 42);
-    CVRegKey destination = key_.Create("destination", KEY_ALL_ACCESS);
-    source.CopyTo(destination.Handle(), "copy");
-    source.CopyTo(destination.Handle(), "");
-    EXPECT_EQ(QueryHandle(destination.Handle()), ERROR_SUCCESS) << "the caller's handle was closed";
-    for (const char* path : {"destination\\copy", "destination"}) {
-        SCOPED_TRACE(path);
-        CVRegKey copy = key_.Open(path, KEY_READ);
-        EXPECT_EQ(copy.GetString("text"), "hello");
-        EXPECT_EQ(copy.Open("sub\\deeper", KEY_READ).GetDWord("inner", 0), 42u);
-    }
 }
 
 }  // namespace
