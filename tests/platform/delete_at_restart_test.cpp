@@ -19,7 +19,7 @@ TEST(DeleteAtRestart, SchedulesEntriesBeforeTheirFolder)
     const std::string readOnly = scratch.MakeFile("Long Folder Name\\read-only.txt");
     const std::string inner = scratch.MakeFile("Long Folder Name\\sub\\inner.txt");
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-    const std::vector<std::string> before = kstest::WininitRenameLines();
+    std::vector<std::string> wininit = kstest::WininitRenameLines();
 
     RestartNeeded = false;
     EXPECT_FALSE(DeleteAtRestart(scratch / "missing.txt"));
@@ -29,20 +29,17 @@ TEST(DeleteAtRestart, SchedulesEntriesBeforeTheirFolder)
     EXPECT_EQ(GetLastError(), 0u);
     EXPECT_TRUE(RestartNeeded);
     EXPECT_TRUE(kstest::FileExists(inner));
-
     if (IsWindowsNT()) {
         EXPECT_EQ(kstest::PendingDeletionsBelow(scratch.Path()),
                   (std::vector<std::string>{readOnly, inner, folder + "\\sub", folder}));
         // The restart deletion would leave a read-only file in place.
         EXPECT_EQ(GetFileAttributesA(readOnly.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     } else {
-        // One line for the folder; the 95/98/Me restart removes what is inside.
-        std::vector<std::string> expected = before;
-        expected.push_back("DIRNUL=" + GetShortPath(folder, "?"));
-        EXPECT_EQ(kstest::WininitRenameLines(), expected);
+        // One line for the folder, whose contents the 95/98/Me restart removes with it.
         ASSERT_TRUE(DeleteAtRestart(inner));
-        expected.push_back("NUL=" + GetShortPath(inner, "?"));
-        EXPECT_EQ(kstest::WininitRenameLines(), expected);
+        wininit.push_back("DIRNUL=" + GetShortPath(folder, "?"));
+        wininit.push_back("NUL=" + GetShortPath(inner, "?"));
+        EXPECT_EQ(kstest::WininitRenameLines(), wininit);
         EXPECT_TRUE(kstest::PendingDeletionsBelow(scratch.Path()).empty());
     }
 }
@@ -58,24 +55,20 @@ TEST(DeleteAtRestart, NineXFamilyKeepsTheSectionWithin32K)
 
     // A section whose length leaves no room for the line and its terminator within the
     // 32,765 characters the private-profile functions move.
-    const size_t fullLength = 32764 - line.size();
-    std::string section;
-    for (int i = 0; fullLength - section.size() >= 50; ++i)
-        section += "NUL=C:\\FILLER\\F" + std::to_string(10000 + i) + ".TXT" + '\0';
-    std::string last = "NUL=C:\\" + std::string(fullLength - section.size() - 8, 'X');
-    ASSERT_TRUE(WritePrivateProfileSectionA("rename", (section + last + '\0' + '\0').c_str(), "WININIT.INI"));
+    const std::string first = "NUL=C:\\FIRST.TXT";
+    std::string last = "NUL=C:\\" + std::string(32764 - line.size() - first.size() - 1 - 8, 'X');
+    ASSERT_TRUE(WritePrivateProfileSectionA("rename", (first + '\0' + last + '\0').c_str(), "WININIT.INI"));
     const std::vector<std::string> before = kstest::WininitRenameLines();
-    ASSERT_EQ(before.back(), last);
+    ASSERT_EQ(before, (std::vector<std::string>{first, last}));
 
     RestartNeeded = false;
     EXPECT_FALSE(DeleteAtRestart(file));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_FALSE(RestartNeeded);
     EXPECT_EQ(kstest::WininitRenameLines(), before);
-
     // One character less, and the line fits.
     last.pop_back();
-    ASSERT_TRUE(WritePrivateProfileSectionA("rename", (section + last + '\0' + '\0').c_str(), "WININIT.INI"));
+    ASSERT_TRUE(WritePrivateProfileSectionA("rename", (first + '\0' + last + '\0').c_str(), "WININIT.INI"));
     EXPECT_TRUE(DeleteAtRestart(file));
     EXPECT_EQ(kstest::WininitRenameLines().back(), line);
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,123 +17,98 @@ namespace {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-TEST(DeleteTree, DeletesWhateverTheAttributes)
+TEST(DeleteTree, FlagsPatternAndAttributes)
 {
-    kstest::ScratchFolder scratch("tree_plain");
-    const std::string tree = scratch.MakeFolder("tree");
-    for (const char* file : {"tree\\a.txt", "tree\\sub\\b.txt", "tree\\sub\\deeper\\c.dat", "single.txt"})
-        SetFileAttributesA(scratch.MakeFile(file).c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    SetFileAttributesA((scratch / "tree\\sub\\deeper\\c.dat").c_str(), FILE_ATTRIBUTE_SYSTEM);
-    SetFileAttributesA((scratch / "tree\\sub").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    // Every row starts from this tree ("" is the tree folder itself), with read-only,
+    // hidden and system entries among them.
+    const std::set<std::string> all = {"", "a.log", "B.LOG", "keep.txt", "empty", "sub\\deeper\\in.log"};
+    const struct {
+        const char* path;  // below the scratch folder
+        DWORD flags;
+        const char* pattern;
+        DWORD result;
+        std::set<std::string> kept;
+    } rows[] = {
+        {"tree", 0, nullptr, 0, {}},
+        {"tree\\keep.txt", DT_ONLY_MATCHING, "", 0, {"", "a.log", "B.LOG", "empty", "sub\\deeper\\in.log"}},
+        {"missing\\file.txt", 0, nullptr, 0, all},
+        {"tree", DT_ONLY_IF_EMPTY, nullptr, ERROR_DIR_NOT_EMPTY, all},
+        {"tree\\empty", DT_ONLY_IF_EMPTY, nullptr, 0, {"", "a.log", "B.LOG", "keep.txt", "sub\\deeper\\in.log"}},
+        {"tree", DT_ONLY_MATCHING, "", ERROR_INVALID_PARAMETER, all},
+        {"tree", DT_ONLY_MATCHING, nullptr, ERROR_INVALID_PARAMETER, all},
+        // The pattern chooses among the top folder's files; subfolders go whole.
+        {"tree", DT_ONLY_MATCHING, "*.log", 0, {"", "keep.txt"}},
+        {"tree", DT_SKIP_SUBFOLDERS, nullptr, 0, {"", "empty", "sub\\deeper\\in.log"}},
+        // The walk's own inner calls report what they leave behind.
+        {"tree", DT_SKIP_SUBFOLDERS | DT_INNER, nullptr, ERROR_CURRENT_DIRECTORY, {"", "empty", "sub\\deeper\\in.log"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.path) + " " + std::to_string(row.flags) + " " + (row.pattern ? row.pattern : "-"));
+        kstest::ScratchFolder scratch("tree");
+        for (const char* file : {"a.log", "B.LOG", "keep.txt", "sub\\deeper\\in.log"})
+            scratch.MakeFile(std::string("tree\\") + file);
+        scratch.MakeFolder("tree\\empty");
+        SetFileAttributesA((scratch / "tree\\a.log").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+        SetFileAttributesA((scratch / "tree\\keep.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesA((scratch / "tree\\sub").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+        SetFileAttributesA((scratch / "tree\\sub\\deeper\\in.log").c_str(), FILE_ATTRIBUTE_SYSTEM);
 
-    EXPECT_EQ(DeleteTree(tree, 0, nullptr, nullptr, 0), 0u);
-    EXPECT_EQ(DeleteTree(scratch / "single.txt", DT_ONLY_MATCHING, "", nullptr, 0), 0u);
-    EXPECT_FALSE(Exists(tree));
-    EXPECT_FALSE(Exists(scratch / "single.txt"));
-    EXPECT_EQ(DeleteTree(scratch / "missing\\file.txt", 0, nullptr, nullptr, 0), 0u);
-}
-
-TEST(DeleteTree, FlagsThatLeaveEntriesInPlace)
-{
-    kstest::ScratchFolder scratch("tree_flags");
-    const std::string tree = scratch.MakeFolder("tree");
-    const std::string inner = scratch.MakeFile("tree\\sub\\inner.txt");
-    scratch.MakeFile("tree\\top.txt");
-
-    EXPECT_EQ(DeleteTree(tree, DT_ONLY_IF_EMPTY, nullptr, nullptr, 0), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
-    EXPECT_EQ(DeleteTree(tree, DT_ONLY_MATCHING, "", nullptr, 0), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(DeleteTree(tree, DT_ONLY_MATCHING, nullptr, nullptr, 0), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_TRUE(Exists(tree + "\\top.txt"));
-
-    EXPECT_EQ(DeleteTree(tree, DT_SKIP_SUBFOLDERS, nullptr, nullptr, 0), 0u);
-    EXPECT_FALSE(Exists(tree + "\\top.txt"));
-    EXPECT_TRUE(Exists(inner));
-    // The walk's own inner calls report what they leave behind.
-    EXPECT_EQ(DeleteTree(tree, DT_SKIP_SUBFOLDERS | DT_INNER, nullptr, nullptr, 0),
-              static_cast<DWORD>(ERROR_CURRENT_DIRECTORY));
-    EXPECT_TRUE(Exists(inner));
-
-    const std::string empty = scratch.MakeFolder("empty");
-    EXPECT_EQ(DeleteTree(empty, DT_ONLY_IF_EMPTY, nullptr, nullptr, 0), 0u);
-    EXPECT_FALSE(Exists(empty));
-
+        EXPECT_EQ(DeleteTree(scratch / row.path, row.flags, row.pattern, nullptr, 0), row.result);
+        for (const std::string& entry : all)
+            EXPECT_EQ(Exists(scratch / ("tree\\" + entry)), row.kept.count(entry) > 0) << entry;
+    }
     // A folder whose name leaves no room for the "\*.*" of its listing within MAX_PATH.
-    const std::string deep = scratch.Path() + "\\" + std::string(MAX_PATH - 3 - scratch.Path().size(), 'n');
-    if (CreateDirectoryA(deep.c_str(), nullptr)) {
-        EXPECT_EQ(DeleteTree(deep, 0, nullptr, nullptr, 0), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-    }
+    kstest::ScratchFolder scratch("tree_long");
+    const std::string deep = scratch / std::string(MAX_PATH - 3 - scratch.Path().size(), 'n');
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    EXPECT_EQ(DeleteTree(deep, 0, nullptr, nullptr, 0), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
-TEST(DeleteTree, OnlyMatchingFiltersTheTopFilesAndEmptiesSubfoldersWhole)
+TEST(DeleteTree, InUseFileIsRetriedOnceThenScheduledBeforeItsFolder)
 {
-    kstest::ScratchFolder scratch("tree_only_matching");
-    const std::string tree = scratch.MakeFolder("tree");
-    for (const char* file : {"setup.log", "OTHER.LOG", "keep.txt", "setup.log.txt", "sub\\inner.txt",
-                             "folder.txt\\deeper\\inner.log"})
-        scratch.MakeFile(std::string("tree\\") + file);
+    for (const DWORD flags : {DWORD(0), DT_NO_RESTART}) {
+        SCOPED_TRACE(flags);
+        kstest::ScratchFolder scratch("tree_in_use");
+        kstest::RestartListsGuard guard(scratch.Path());
+        const std::vector<std::string> wininit = kstest::WininitRenameLines();
+        const std::string tree = scratch.MakeFolder("tree");
+        const std::string locked = scratch.MakeFile("tree\\locked.txt");
+        scratch.MakeFile("tree\\free.txt");
+        kstest::FileHolder holder(locked);
+        ASSERT_TRUE(holder.Holding());
 
-    EXPECT_EQ(DeleteTree(tree, DT_ONLY_MATCHING, "*.log", nullptr, 0), 0u);
-    for (const char* gone : {"setup.log", "OTHER.LOG", "sub", "folder.txt"})
-        EXPECT_FALSE(Exists(tree + "\\" + gone)) << gone;
-    EXPECT_TRUE(Exists(tree + "\\keep.txt"));
-    EXPECT_TRUE(Exists(tree + "\\setup.log.txt"));
-}
-
-TEST(DeleteTree, InUseFileIsScheduledAfterOneRetryAndItsFolderAfterIt)
-{
-    kstest::ScratchFolder scratch("tree_in_use");
-    kstest::RestartListsGuard guard(scratch.Path());
-    const std::string tree = scratch.MakeFolder("tree");
-    const std::string locked = scratch.MakeFile("tree\\locked.txt");
-    scratch.MakeFile("tree\\free.txt");
-    kstest::FileHolder holder(locked);
-    ASSERT_TRUE(holder.Holding());
-
-    RestartNeeded = false;
-    const DWORD started = GetTickCount();
-    EXPECT_EQ(DeleteTree(tree, 0, nullptr, nullptr, 1000), static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED));
-    // One wait for the file's retry; none for the folder, which is only scheduled.
-    EXPECT_GE(GetTickCount() - started, 950u);
-    EXPECT_LT(GetTickCount() - started, 1900u);
-    EXPECT_TRUE(RestartNeeded);
-    EXPECT_FALSE(Exists(tree + "\\free.txt"));
-    EXPECT_TRUE(Exists(locked));
-    if (IsWindowsNT()) {
-        // The file by its own deletion, then again as an entry of its folder.
-        EXPECT_EQ(kstest::PendingDeletionsBelow(scratch.Path()), (std::vector<std::string>{locked, locked, tree}));
-    } else {
-        const std::vector<std::string> lines = kstest::WininitRenameLines();
-        ASSERT_GE(lines.size(), 2u);
-        EXPECT_EQ(lines[lines.size() - 2], "NUL=" + GetShortPath(locked, "?"));
-        EXPECT_EQ(lines.back(), "DIRNUL=" + GetShortPath(tree, "?"));
-    }
-}
-
-TEST(DeleteTree, NoRestartLeavesAnInUseFileUnscheduled)
-{
-    kstest::ScratchFolder scratch("tree_no_restart");
-    kstest::RestartListsGuard guard(scratch.Path());
-    const std::vector<std::string> wininit = kstest::WininitRenameLines();
-    const std::string locked = scratch.MakeFile("tree\\sub\\locked.txt");
-    kstest::FileHolder holder(locked);
-    ASSERT_TRUE(holder.Holding());
-
-    RestartNeeded = false;
-    EXPECT_EQ(DeleteTree(scratch / "tree", DT_NO_RESTART, nullptr, nullptr, 0),
-              static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_FALSE(RestartNeeded);
-    EXPECT_TRUE(Exists(locked));
-    if (IsWindowsNT()) {
-        EXPECT_TRUE(kstest::PendingDeletionsBelow(scratch.Path()).empty());
-    } else {
-        EXPECT_EQ(kstest::WininitRenameLines(), wininit);
+        RestartNeeded = false;
+        const DWORD started = GetTickCount();
+        const DWORD result = DeleteTree(tree, flags, nullptr, nullptr, 1000);
+        // One wait for the file's retry; none for the folder, which cannot be empty.
+        EXPECT_GE(GetTickCount() - started, 950u);
+        EXPECT_LT(GetTickCount() - started, 1900u);
+        EXPECT_FALSE(Exists(tree + "\\free.txt"));
+        EXPECT_TRUE(Exists(locked));
+        if (flags == DT_NO_RESTART) {
+            EXPECT_EQ(result, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+            EXPECT_FALSE(RestartNeeded);
+            EXPECT_TRUE(kstest::PendingDeletionsBelow(scratch.Path()).empty());
+            EXPECT_EQ(kstest::WininitRenameLines(), wininit);
+            continue;
+        }
+        EXPECT_EQ(result, static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED));
+        EXPECT_TRUE(RestartNeeded);
+        if (IsWindowsNT()) {
+            // The file by its own deletion, then again as an entry of its folder.
+            EXPECT_EQ(kstest::PendingDeletionsBelow(scratch.Path()), (std::vector<std::string>{locked, locked, tree}));
+        } else {
+            const std::vector<std::string> lines = kstest::WininitRenameLines();
+            ASSERT_GE(lines.size(), 2u);
+            EXPECT_EQ(lines[lines.size() - 2], "NUL=" + GetShortPath(locked, "?"));
+            EXPECT_EQ(lines.back(), "DIRNUL=" + GetShortPath(tree, "?"));
+        }
     }
 }
 
 TEST(DeleteTree, RetryAfterTheDelaySucceedsOnceTheFileIsFree)
 {
     kstest::ScratchFolder scratch("tree_retry");
-    kstest::RestartListsGuard guard(scratch.Path());
     const std::string locked = scratch.MakeFile("tree\\locked.txt");
     auto holder = std::make_unique<kstest::FileHolder>(locked);
     ASSERT_TRUE(holder->Holding());
@@ -150,17 +126,17 @@ TEST(DeleteTree, RemovesEmptiedParentsUpToTheStopFolder)
 {
     kstest::ScratchFolder scratch("tree_parents");
     const std::string stop = scratch.MakeFolder("stop");
-    const std::string busy = scratch.MakeFile("stop\\x\\busy.txt");
     scratch.MakeFile("stop\\a\\b\\tree\\file.txt");
-    scratch.MakeFolder("stop\\m\\n");
-    scratch.MakeFile("stop\\p\\q\\inner.txt");
-
-    // The stop folder is compared without its trailing backslashes.
+    // The stop folder, compared without its trailing backslashes, stays though empty.
     EXPECT_EQ(DeleteTree(scratch / "stop\\a\\b\\tree", DT_REMOVE_EMPTY_PARENTS, nullptr, (stop + "\\").c_str(), 0),
               0u);
     EXPECT_FALSE(Exists(scratch / "stop\\a"));
+    EXPECT_TRUE(Exists(stop));
     // Without a stop folder the climb ends at the first folder that is not empty; a
     // missing path still clears its empty parents.
+    const std::string busy = scratch.MakeFile("stop\\x\\busy.txt");
+    scratch.MakeFolder("stop\\m\\n");
+    scratch.MakeFile("stop\\p\\q\\inner.txt");
     EXPECT_EQ(DeleteTree(scratch / "stop\\m\\n\\missing.txt", DT_REMOVE_EMPTY_PARENTS, nullptr, nullptr, 0), 0u);
     EXPECT_FALSE(Exists(scratch / "stop\\m"));
     EXPECT_TRUE(Exists(busy));

@@ -3,79 +3,58 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace {
 
-// a.txt, b.log, empty\, sub\c.txt, sub\deeper\d.txt, sub.log\e.txt: 6 entries at the top
-// and in sub and sub.log together 9 entries in all.
-void MakeSampleTree(const kstest::ScratchFolder& scratch)
-{
-    for (const char* file : {"a.txt", "b.log", "sub\\c.txt", "sub\\deeper\\d.txt", "sub.log\\e.txt"})
-        scratch.MakeFile(file);
-    scratch.MakeFolder("empty");
-}
-
-TEST(ListFolder, ListsCountsAndFiltersEntries)
-{
-    kstest::ScratchFolder scratch("list");
-    MakeSampleTree(scratch);
-    std::vector<std::string> list;
-    SetLastError(0xDEAD);
-    EXPECT_EQ(ListFolder(scratch.Path(), true, nullptr, &list), 9u);
-    EXPECT_EQ(GetLastError(), 0u);
-    std::vector<std::string> expected;
-    for (const char* entry : {"a.txt", "b.log", "empty", "sub", "sub\\c.txt", "sub\\deeper", "sub\\deeper\\d.txt",
-                              "sub.log", "sub.log\\e.txt"})
-        expected.push_back(scratch / entry);
-    std::vector<std::string> sorted = list;
-    std::sort(sorted.begin(), sorted.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(sorted, expected);
-    // A folder comes before its own entries.
-    const auto at = [&list](const std::string& path) { return std::find(list.begin(), list.end(), path); };
-    EXPECT_LT(at(scratch / "sub"), at(scratch / "sub\\deeper"));
-    EXPECT_LT(at(scratch / "sub\\deeper"), at(scratch / "sub\\deeper\\d.txt"));
-
-    const struct {
-        const char* pattern;
-        bool recurse;
-        DWORD count;
-    } rows[] = {{"", false, 5}, {"*.log", true, 2}, {"*.txt", true, 1}, {"sub*", true, 2}, {"*.none", true, 0}};
-    for (const auto& row : rows)
-        EXPECT_EQ(ListFolder(scratch.Path(), row.recurse, row.pattern, nullptr), row.count) << row.pattern;
-
-    SetLastError(0xDEAD);
-    EXPECT_EQ(ListFolder(scratch / "missing", true, nullptr, nullptr), 0u);
-    EXPECT_EQ(GetLastError(), 0u);
-}
-
-TEST(GetDirContent, CountsThroughTheExportTable)
+TEST(ListFolder, ListsAndCountsDirectlyAndThroughTheExportTable)
 {
     kstest::ModuleUnderTest module;
     auto count = module.Export<LONG(WINAPI*)(LPCSTR, BOOL, LPCSTR)>("KSWGetDirContent");
     ASSERT_TRUE(count);
     EXPECT_EQ(reinterpret_cast<FARPROC>(count), GetProcAddress(module.Handle(), MAKEINTRESOURCEA(14)));
-    kstest::ScratchFolder tree("dir_content");
-    MakeSampleTree(tree);
+    // 5 entries at the top, 9 in all.
+    kstest::ScratchFolder tree("list");
+    for (const char* file : {"a.txt", "b.log", "sub\\c.txt", "sub\\deeper\\d.txt", "sub.log\\e.txt"})
+        tree.MakeFile(file);
+    tree.MakeFolder("empty");
 
+    // Where the search cannot start (missing folder, nothing matches) ListFolder
+    // counts 0 and the export answers -1.
     const struct {
         std::string folder;
-        BOOL recurse;
+        bool recurse;
         const char* pattern;
-        LONG count;
-    } rows[] = {{tree / "missing", TRUE, nullptr, -1},
-                {tree / "empty", FALSE, nullptr, 0},
-                {tree / "empty", TRUE, "*.txt", -1},  // nothing matches: the search cannot start
-                {tree.Path(), FALSE, "", 5},
-                {tree.Path() + "\\\\", TRUE, "*.*", 9},
-                {tree.Path(), TRUE, "*.log", 2},  // sub.log is entered and adds nothing
-                {tree.Path(), TRUE, "*.none", -1}};
-    for (const auto& row : rows)
-        EXPECT_EQ(count(row.folder.c_str(), row.recurse, row.pattern), row.count)
-            << row.folder << " " << (row.pattern ? row.pattern : "(null)");
+        DWORD listed;
+        LONG counted;
+    } rows[] = {
+        {tree / "missing", true, nullptr, 0, -1},
+        {tree / "empty", false, nullptr, 0, 0},
+        {tree / "empty", true, "*.txt", 0, -1},
+        {tree.Path(), false, "", 5, 5},
+        {tree.Path(), true, "*.*", 9, 9},
+        {tree.Path(), true, "*.log", 2, 2},  // sub.log is entered and adds nothing
+        {tree.Path(), true, "*.txt", 1, 1},  // sub is not entered
+        {tree.Path(), true, "*.none", 0, -1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.folder + " " + (row.pattern ? row.pattern : "(null)"));
+        SetLastError(0xDEAD);
+        EXPECT_EQ(ListFolder(row.folder, row.recurse, row.pattern, nullptr), row.listed);
+        EXPECT_EQ(GetLastError(), 0u);
+        EXPECT_EQ(count(row.folder.c_str(), row.recurse, row.pattern), row.counted);
+    }
+    EXPECT_EQ(count((tree.Path() + "\\\\").c_str(), TRUE, nullptr), 9);
+
+    // Each folder before its own entries, in the file system's listing order (sorted
+    // by name on NTFS and under Wine).
+    std::vector<std::string> list, expected;
+    EXPECT_EQ(ListFolder(tree.Path(), true, nullptr, &list), 9u);
+    for (const char* entry : {"a.txt", "b.log", "empty", "sub", "sub\\c.txt", "sub\\deeper", "sub\\deeper\\d.txt",
+                              "sub.log", "sub.log\\e.txt"})
+        expected.push_back(tree / entry);
+    EXPECT_EQ(list, expected);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "restart_lists.h"
 
+#include "platform/reg_key.h"
 #include "platform/system_version.h"
 
 #include <windows.h>
@@ -11,45 +12,36 @@ namespace {
 constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 constexpr char kPendingValue[] = "PendingFileRenameOperations";
 
-bool IsAtOrBelow(const std::string& path, const std::string& folder)
-{
-    return _strnicmp(path.c_str(), folder.c_str(), folder.size()) == 0 &&
-           (path.size() == folder.size() || path[folder.size()] == '\\');
-}
-
 }  // namespace
 
 std::vector<std::string> PendingDeletionsBelow(const std::string& folder, bool forget)
 {
     std::vector<std::string> found;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != 0)
-        return found;
-    DWORD size = 0;
-    RegQueryValueExA(key, kPendingValue, nullptr, nullptr, nullptr, &size);
-    std::string data(size + 2, '\0'), kept;
-    if (size > 0 && RegQueryValueExA(key, kPendingValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]),
-                                     &size) == 0) {
+    try {
+        const CVRegKey key = CVRegKey::LocalMachine.Open(kSessionManager, KEY_QUERY_VALUE | KEY_SET_VALUE);
+        const std::vector<BYTE> raw = key.GetBinary(kPendingValue);
+        const std::string data = std::string(raw.begin(), raw.end()) + std::string(2, '\0');
+        std::string kept;
         // Pairs of texts (source, target); a deletion has an empty target.
-        for (size_t pos = 0; pos < size && data[pos];) {
-            const std::string source = data.c_str() + pos;
-            const std::string target = data.c_str() + pos + source.size() + 1;
+        for (size_t pos = 0; pos < raw.size() && data[pos];) {
+            const std::string source = data.c_str() + pos, target = data.c_str() + pos + source.size() + 1;
             pos += source.size() + target.size() + 2;
             const std::string path = source.compare(0, 4, "\\??\\") == 0 ? source.substr(4) : source;
-            if (!IsAtOrBelow(path, folder))
+            if (_strnicmp(path.c_str(), folder.c_str(), folder.size()) != 0 ||
+                (path.size() > folder.size() && path[folder.size()] != '\\'))
                 kept += source + '\0' + target + '\0';
             else if (target.empty())
                 found.push_back(path);
         }
+        if (forget && !found.empty()) {
+            if (kept.empty())
+                key.DeleteValue(kPendingValue);
+            else
+                key.SetValue(kPendingValue, kept.c_str(), static_cast<DWORD>(kept.size() + 1), REG_MULTI_SZ);
+        }
+    } catch (const CVException&) {
+        // No list, nothing pending.
     }
-    if (forget && !found.empty()) {
-        if (kept.empty())
-            RegDeleteValueA(key, kPendingValue);
-        else
-            RegSetValueExA(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.c_str()),
-                           static_cast<DWORD>(kept.size() + 1));
-    }
-    RegCloseKey(key);
     return found;
 }
 
@@ -65,12 +57,11 @@ std::vector<std::string> WininitRenameLines()
 
 RestartListsGuard::RestartListsGuard(const std::string& folder) : folder_(folder)
 {
-    if (IsWindowsNT()) {
+    if (IsWindowsNT())
         PendingDeletionsBelow(folder_, true);
-        return;
-    }
-    for (const std::string& line : WininitRenameLines())
-        section_ += line + '\0';
+    else
+        for (const std::string& line : WininitRenameLines())
+            section_ += line + '\0';
 }
 
 RestartListsGuard::~RestartListsGuard()

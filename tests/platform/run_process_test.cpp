@@ -3,29 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <tlhelp32.h>
-
 #include <atomic>
-#include <set>
 #include <string>
 #include <thread>
 
 namespace {
-
-// Processes this program started from kshelper.exe.
-std::set<DWORD> HelperChildren()
-{
-    std::set<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID == GetCurrentProcessId() && lstrcmpiA(entry.szExeFile, "kshelper.exe") == 0)
-            ids.insert(entry.th32ProcessID);
-    }
-    CloseHandle(snapshot);
-    return ids;
-}
 
 TEST(RunProcess, ReturnsTheProgramsExitCode)
 {
@@ -45,25 +27,28 @@ TEST(RunProcess, ReturnsTheProgramsExitCode)
         EXPECT_TRUE(RunProcess(row.program, row.arguments, row.flags, code)) << row.program;
         EXPECT_EQ(code, row.code) << row.program;
     }
+    DWORD code = 0xDEAD;
+    EXPECT_FALSE(RunProcess("", "exit 1", 0, code));
 }
 
 TEST(RunProcess, LeavesAProgramRunningPastTheWait)
 {
-    const std::set<DWORD> before = HelperChildren();
+    kstest::ScratchFolder scratch("run_wait");
+    const std::string held = scratch / "held.txt", event = "kstest_run_wait_" + std::to_string(GetCurrentProcessId());
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (event + ".ready").c_str());
     DWORD code = 0xDEAD;
-    EXPECT_FALSE(RunProcessWithWait(kstest::HelperPath(), "sleep 60000", 0, code, 300));
+    EXPECT_FALSE(RunProcessWithWait(kstest::HelperPath(), ("hold " + held + " " + event).c_str(), 0, code, 300));
     EXPECT_EQ(code, 0xDEADu);
-    std::set<DWORD> started;
-    for (DWORD id : HelperChildren())
-        if (!before.count(id))
-            started.insert(id);
-    ASSERT_EQ(started.size(), 1u);
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, *started.begin());
-    ASSERT_TRUE(process);
-    EXPECT_EQ(WaitForSingleObject(process, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 10000);
-    CloseHandle(process);
+    // The helper holds its file until it is released: it is still running.
+    EXPECT_EQ(WaitForSingleObject(ready, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    const HANDLE opened = CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(opened == INVALID_HANDLE_VALUE ? GetLastError() : 0, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    SetEvent(release);
+    for (int i = 0; i < 200 && !DeleteFileA(held.c_str()); ++i)
+        Sleep(50);
+    CloseHandle(ready);
+    CloseHandle(release);
 }
 
 TEST(RunProcess, FallsBackToTheShell)
@@ -71,21 +56,18 @@ TEST(RunProcess, FallsBackToTheShell)
     // A name the shell finds through App Paths, and process creation does not.
     const std::string name = "kstest_app_" + std::to_string(GetCurrentProcessId()) + ".exe";
     const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + name;
-    const std::string helper = kstest::HelperPath();
-    ASSERT_EQ(RegSetValueA(HKEY_LOCAL_MACHINE, key.c_str(), REG_SZ, helper.c_str(), 0), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueA(HKEY_LOCAL_MACHINE, key.c_str(), REG_SZ, kstest::HelperPath().c_str(), 0), ERROR_SUCCESS);
     DWORD code = 0xDEAD;
     EXPECT_TRUE(RunProcess(name, "exit 9", 0, code));
     EXPECT_EQ(code, 9u);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
 
-    EXPECT_FALSE(RunProcess("", "exit 1", 0, code));
     // The shell is asked without its no-error-box flag: its box is answered here.
     std::atomic<bool> answered{false}, done{false};
     std::thread answerer([&] {
         for (int i = 0; i < 400 && !done && !answered; ++i) {
             Sleep(50);
-            for (HWND box = FindWindowExA(nullptr, nullptr, "#32770", nullptr); box;
-                 box = FindWindowExA(nullptr, box, "#32770", nullptr)) {
+            for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr;) {
                 DWORD owner = 0;
                 GetWindowThreadProcessId(box, &owner);
                 if (owner == GetCurrentProcessId() && PostMessageA(box, WM_COMMAND, IDOK, 0))
