@@ -60,8 +60,9 @@ TEST(WorkerThread, StopSignalsWaitsOrTerminates)
         CloseHandle(watch);
         EXPECT_EQ(exitCode, row.exitCode);
         // Started again, the thread ends within the destructor's Stop().
-        if (row.behaviour != TestThread::kIgnoreStop)
+        if (row.behaviour != TestThread::kIgnoreStop) {
             EXPECT_TRUE(worker.Start()) << "the object starts again";
+        }
     }
 }
 
