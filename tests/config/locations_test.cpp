@@ -4,6 +4,8 @@
 #include "frame/log.h"
 #include "frame/module.h"
 #include "platform/delete_tree.h"
+#include "platform/folders.h"
+#include "platform/reg_key.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
@@ -34,15 +36,6 @@ private:
     std::string path_;
     HMODULE handle_ = nullptr;
 };
-
-std::string ShellFolder(HKEY root, const char* name)
-{
-    char value[MAX_PATH] = {};
-    DWORD size = sizeof(value);
-    RegGetValueA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name, RRF_RT_REG_SZ,
-                 nullptr, value, &size);
-    return value;
-}
 
 TEST(Locations, ProductConfigurationBesideTheModule)
 {
@@ -93,17 +86,17 @@ TEST(Locations, DataFolderFollowsMultiUserAndLogDir)
     const std::string product = module.Folder() + "\\KSCommon.cfg";
     const struct {
         const char* general;
-        HKEY root;
+        const CVRegKey& root;
         const char* value;
         const char* logDir;
     } rows[] = {
-        {" MultiUser = 0\r\n LogDir = kstest_logdir\r\n", HKEY_LOCAL_MACHINE, "Common AppData", "kstest_logdir"},
-        {" LogDir = kstest_logdir\r\n", HKEY_CURRENT_USER, "AppData", "kstest_logdir"},
-        {" MultiUser = 1\r\n", HKEY_CURRENT_USER, "AppData", "VLAgent"},
+        {" MultiUser = 0\r\n LogDir = kstest_logdir\r\n", CVRegKey::LocalMachine, "Common AppData", "kstest_logdir"},
+        {" LogDir = kstest_logdir\r\n", CVRegKey::CurrentUser, "AppData", "kstest_logdir"},
+        {" MultiUser = 1\r\n", CVRegKey::CurrentUser, "AppData", "VLAgent"},
     };
     for (const auto& row : rows) {
         kstest::WriteFile(product, std::string("[General]\r\n") + row.general + "[]\r\n");
-        const std::string base = ShellFolder(row.root, row.value);
+        const std::string base = row.root.Open(kShellFoldersKey, KEY_QUERY_VALUE).GetString(row.value);
         ASSERT_FALSE(base.empty());
         const std::string expectedFolder = base + "\\Velm\\VLUpdate\\Kestrel\\" + row.logDir;
         const bool velmExisted = kstest::FolderExists(base + "\\Velm");
@@ -153,12 +146,7 @@ TEST(Locations, ProductNameWarnsOnceWhenMissing)
 {
     kstest::ScratchFolder folder("name");
     kstest::TestRegKey logKey("namelog");
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, logKey.Path().c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                              nullptr), 0);
-    DWORD zero = 0;
-    RegSetValueExA(key, "ERRORS_ONLY=", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), sizeof(zero));
-    RegCloseKey(key);
+    CVRegKey::CurrentUser.Create(logKey.Path().c_str(), KEY_SET_VALUE).SetDWord("ERRORS_ONLY=", 0);
     SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), logKey.Path().c_str());
     g_Log.Start(folder.Path().c_str(), "names");
 

@@ -27,13 +27,6 @@ TEST(ModuleLoad, SetsTheLogKeyVariableUnlessTheHostDid)
     SetEnvironmentVariableA(name.c_str(), nullptr);
 }
 
-TEST(ModuleLoad, VariableNameCarriesTheProcessIdInLowerCaseHex)
-{
-    char expected[64];
-    wsprintfA(expected, "Velmo:CVLog:RegKey:0x%x", GetCurrentProcessId());
-    EXPECT_EQ(ProcessVariableName(kLogKeyVariableFormat), expected);
-}
-
 TEST(ModuleLoad, DllUnregisterServerAnswersZero)
 {
     kstest::ModuleUnderTest module;
