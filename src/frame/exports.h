@@ -1,6 +1,6 @@
 // The module's exported functions: standard calling convention, ANSI texts, 32-bit
-// values. The export table (names and ordinals) is ksinst.def. No export lets an
-// exception reach its host.
+// values. The export table (names and ordinals) is ksinst.def; the declarations here
+// follow its order. No export lets an exception reach its host.
 #pragma once
 
 #include <windows.h>
@@ -14,22 +14,22 @@ KSINST_EXPORT(LONG) DllUnregisterServer();
 // the 95/98/Me family).
 KSINST_EXPORT(int) KSWSetFreeAccess(const char* objectName, DWORD objectType);
 
+// Deletes a folder, or the files of a folder matching the pattern in the path's last
+// component; with `allUsers`, below every user profile folder. Always 1.
+KSINST_EXPORT(LONG) KSWDelDir(const char* path, LONG allUsers);
+
 // 1 when the running system's version class is one of the bits of `mask`, else 0
 // (also when the version cannot be read).
 KSINST_EXPORT(int) KSWIsCompatibleWithOS(DWORD mask);
-
-// Counts the entries of a folder matching a pattern, recursively when asked; -1 when
-// the folder cannot be searched.
-KSINST_EXPORT(LONG) KSWGetDirContent(LPCSTR folder, BOOL recurse, LPCSTR pattern);
 
 // Write a string or 32-bit value into the same key of every user's registry; always 1.
 KSINST_EXPORT(LONG) KSWAddRegStringToAllUsers(const char* subKey, const char* valueName, const char* text,
                                               DWORD options);
 KSINST_EXPORT(LONG) KSWAddRegDWordToAllUsers(const char* subKey, const char* valueName, DWORD value, DWORD options);
 
-// Deletes a folder, or the files of a folder matching the pattern in the path's last
-// component; with `allUsers`, below every user profile folder. Always 1.
-KSINST_EXPORT(LONG) KSWDelDir(const char* path, LONG allUsers);
+// Counts the entries of a folder matching a pattern, recursively when asked; -1 when
+// the folder cannot be searched.
+KSINST_EXPORT(LONG) KSWGetDirContent(LPCSTR folder, BOOL recurse, LPCSTR pattern);
 
 // The value of `key` in `section` of the configuration file, or `defaultValue`. The text
 // is owned by the module and valid until the next call of this export; never null.
