@@ -37,6 +37,13 @@ enum class LoadMode : int {
 // nothing: look-ups give their default, SetValue and the removals change nothing.
 class ConfigSection {
 public:
+    // Sections come from a pool of their own, as entries do. So do documents, which add
+    // no data; a derived class that adds data cannot be made with new.
+    static void* operator new(size_t size);
+    static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* block) noexcept;
+    static void operator delete(void* block, const std::nothrow_t&) noexcept;
+
     // A null name gives an empty name (a document's root).
     explicit ConfigSection(const char* name = nullptr);
     explicit ConfigSection(std::string name);
@@ -99,7 +106,6 @@ protected:
     void SetPath(const SharedRef<ConfigPath>& newPath) { path = newPath; }
 
 private:
-    bool AppendEntry(const char* key, size_t keyLength, const char* value, size_t valueLength);
     SharedRef<ConfigSection> FindSection(const std::string& sectionName) const;
     SharedRef<ConfigEntry> FindEntry(const char* key, size_t keyLength) const;
 
