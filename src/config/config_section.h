@@ -60,12 +60,13 @@ public:
     // records `path` as the file. A null filter loads from the top, otherwise only what
     // lies along and below that section path (matched without regard to case). False,
     // content and path unchanged, when the file cannot be read (missing, empty) or the
-    // path is null or empty; false after parsing when a section could not be allocated.
+    // path is null or empty; false after parsing when memory ran out.
     bool Load(const char* path, const char* sectionFilter = nullptr, LoadMode mode = LoadMode::All,
               uint32_t seed = 0, bool flatSections = false);
     // Parses `text` from its read position into this section, replacing its content;
     // takes `path` as the file when given. In flat mode every section line starts a new
-    // sibling. False when a section could not be allocated; the tree keeps what was read.
+    // sibling. False when memory runs out (for a section, an entry or a list); the tree
+    // keeps what was read.
     bool Parse(ConfigText& text, const char* sectionFilter, LoadMode mode, const SharedRef<ConfigPath>& path,
                bool flatSections);
 
