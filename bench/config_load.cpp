@@ -1,6 +1,7 @@
-// Configuration loading: load, load plus one look-up, and serialize-and-save of
+// Configuration loading: load, load plus one look-up (whole file, or one section through
+// the section filter as the module's own readers load), and serialize-and-save of
 // generated configuration files of 100 KB, 1 MB and 10 MB, beside the system's
-// initialization-file reader looking up the same value in a flat INI file that holds
+// initialization-file reader looking up the same values in a flat INI file that holds
 // the same entries.
 #include "bench_common.h"
 
@@ -17,18 +18,24 @@
 
 namespace {
 
+// One value to look up: its section path, key and the value expected.
+struct Lookup {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
 struct Generated {
     std::string nested;  // the writer's layout
     std::string ini;     // the same entries, one INI section per section path
-    std::string lookupSection;
-    std::string lookupKey;
-    std::string lookupValue;
+    Lookup deep;         // the last entry of the file, in the last (nested) section
+    Lookup start;        // the last entry of "General", the first section
+    Lookup end;          // the last own entry of the last top-level section
 };
 
 // A product-like file: a "General" section, then component sections with their own
 // entries and a few sub-sections (files, registry, shortcuts with a nested Start-menu
-// section), until the text reaches `targetSize`. The value looked up is the last entry
-// of the last section, so a reader has to go through the whole file to find it.
+// section), until the text reaches `targetSize`.
 Generated Generate(size_t targetSize)
 {
     std::mt19937 random(4711);
@@ -50,7 +57,7 @@ Generated Generate(size_t targetSize)
     };
 
     Generated out;
-    std::string lastSection, lastKey, lastValue;
+    Lookup last;
     auto section = [&](const std::string& path, int depth, int entries) {
         const std::string name = path.substr(path.rfind('\\') + 1);
         out.nested += std::string(depth, ' ') + "[" + name + "]\r\n";
@@ -60,19 +67,19 @@ Generated Generate(size_t targetSize)
             const std::string text = value();
             out.nested += std::string(depth + 1, ' ') + key + " = " + text + "\r\n";
             out.ini += key + "=" + text + "\r\n";
-            lastSection = path;
-            lastKey = key;
-            lastValue = text;
+            last = {path, key, text};
         }
     };
     auto close = [&](int depth) { out.nested += std::string(depth, ' ') + "[]\r\n"; };
 
     section("General", 0, 20);
     close(0);
+    out.start = last;
     for (int component = 0; out.nested.size() < targetSize; ++component) {
         char name[32];
         wsprintfA(name, "Component%05d", component);
         section(name, 0, 8 + below(16));
+        out.end = last;
         const int subs = below(4);
         for (int s = 0; s < subs; ++s) {
             static const char* const subNames[] = {"Files", "Registry", "Shortcuts"};
@@ -86,9 +93,7 @@ Generated Generate(size_t targetSize)
         }
         close(0);
     }
-    out.lookupSection = lastSection;
-    out.lookupKey = lastKey;
-    out.lookupValue = lastValue;
+    out.deep = last;
     return out;
 }
 
@@ -109,12 +114,51 @@ bool WriteWhole(const std::string& path, const std::string& bytes)
     return ok && written == bytes.size();
 }
 
-std::string IniLookup(const Generated& data, const std::string& path)
+std::string IniLookup(const Lookup& lookup, const std::string& path)
 {
     std::vector<char> buffer(4096);
-    GetPrivateProfileStringA(data.lookupSection.c_str(), data.lookupKey.c_str(), "", buffer.data(),
+    GetPrivateProfileStringA(lookup.section.c_str(), lookup.key.c_str(), "", buffer.data(),
                              static_cast<DWORD>(buffer.size()), path.c_str());
     return buffer.data();
+}
+
+// What a caller pays for one value, starting from the file name: load (the whole file,
+// or with the section filter and ValuesOnly as the module's own readers do), GetString
+// and dropping the document. False, with a message, when the value read is not the one
+// written.
+bool TimeLookup(const std::string& path, const Lookup& lookup, bool filtered, std::vector<double>& times)
+{
+    const double start = bench::Now();
+    std::string found;
+    {
+        ConfigDocument document;
+        if (filtered)
+            document.Load(path.c_str(), lookup.section.c_str(), LoadMode::ValuesOnly);
+        else
+            document.Load(path.c_str());
+        found = document.GetString(lookup.section.c_str(), lookup.key.c_str(), "");
+    }
+    times.push_back(bench::Now() - start);
+    if (found == lookup.value)
+        return true;
+    printf("wrong value from the document: %s\n", found.c_str());
+    return false;
+}
+
+// The system's reader on a file freshly rewritten with the same bytes (20 ms later, so
+// its write time changes and no cached copy can serve).
+bool TimeIniFresh(const std::string& path, const std::string& bytes, const Lookup& lookup,
+                  std::vector<double>& times)
+{
+    Sleep(20);
+    WriteWhole(path, bytes);
+    const double start = bench::Now();
+    const std::string found = IniLookup(lookup, path);
+    times.push_back(bench::Now() - start);
+    if (found == lookup.value)
+        return true;
+    printf("wrong value from the INI reader: %s\n", found.c_str());
+    return false;
 }
 
 int RunSize(const std::string& folder, const char* label, size_t targetSize)
@@ -130,7 +174,7 @@ int RunSize(const std::string& folder, const char* label, size_t targetSize)
         return 1;
     }
 
-    std::vector<double> parse, load, lookup, save, iniWarm, iniFresh;
+    std::vector<double> parse, load, lookup, startLookup, endLookup, save, iniWarm, iniFresh, iniStart, iniEnd;
     for (int r = 0; r < repeats; ++r) {
         // Parsing alone, from memory.
         ConfigText text;
@@ -150,19 +194,12 @@ int RunSize(const std::string& folder, const char* label, size_t targetSize)
             load.push_back(bench::Now() - start);
         }
 
-        // What GetString costs a caller that starts from the file name.
-        start = bench::Now();
-        std::string found;
-        {
-            ConfigDocument document;
-            document.Load(cfgPath.c_str());
-            found = document.GetString(data.lookupSection.c_str(), data.lookupKey.c_str(), "");
-        }
-        lookup.push_back(bench::Now() - start);
-        if (found != data.lookupValue) {
-            printf("wrong value from the document: %s\n", found.c_str());
+        // The filtered loads take turns at coming first after the full one.
+        const bool startFirst = r % 2 == 0;
+        if (!TimeLookup(cfgPath, data.deep, false, lookup) ||
+            !TimeLookup(cfgPath, startFirst ? data.start : data.end, true, startFirst ? startLookup : endLookup) ||
+            !TimeLookup(cfgPath, startFirst ? data.end : data.start, true, startFirst ? endLookup : startLookup))
             return 1;
-        }
 
         ConfigDocument document;
         document.Load(cfgPath.c_str());
@@ -172,24 +209,18 @@ int RunSize(const std::string& folder, const char* label, size_t targetSize)
         save.push_back(bench::Now() - start);
 
         // The system's reader on a file it has just read (it may keep it cached) ...
-        IniLookup(data, iniPath);
+        IniLookup(data.deep, iniPath);
         start = bench::Now();
-        found = IniLookup(data, iniPath);
+        const std::string found = IniLookup(data.deep, iniPath);
         iniWarm.push_back(bench::Now() - start);
-        if (found != data.lookupValue) {
+        if (found != data.deep.value) {
             printf("wrong value from the INI reader: %s\n", found.c_str());
             return 1;
         }
-        // ... and on one freshly rewritten (same bytes, new write time).
-        Sleep(20);
-        WriteWhole(iniPath, data.ini);
-        start = bench::Now();
-        found = IniLookup(data, iniPath);
-        iniFresh.push_back(bench::Now() - start);
-        if (found != data.lookupValue) {
-            printf("wrong value from the INI reader after rewriting: %s\n", found.c_str());
+        // ... and on one freshly rewritten, for each of the three values.
+        if (!TimeIniFresh(iniPath, data.ini, data.deep, iniFresh) ||
+            !TimeIniFresh(iniPath, data.ini, data.start, iniStart) || !TimeIniFresh(iniPath, data.ini, data.end, iniEnd))
             return 1;
-        }
     }
 
     std::string saved;
@@ -205,15 +236,21 @@ int RunSize(const std::string& folder, const char* label, size_t targetSize)
     }
 
     const double parseS = Median(parse), loadS = Median(load), lookupS = Median(lookup), saveS = Median(save);
-    const double warmS = Median(iniWarm), freshS = Median(iniFresh);
+    const double startS = Median(startLookup), endS = Median(endLookup);
+    const double warmS = Median(iniWarm), freshS = Median(iniFresh), freshStartS = Median(iniStart),
+                 freshEndS = Median(iniEnd);
     printf("%s: %.2f MB nested, %.2f MB INI, %d runs (medians)\n", label, megabytes,
            static_cast<double>(data.ini.size()) / (1024.0 * 1024.0), repeats);
-    printf("  parse from memory   %9.3f ms  %8.1f MB/s\n", parseS * 1e3, megabytes / parseS);
-    printf("  load                %9.3f ms  %8.1f MB/s\n", loadS * 1e3, megabytes / loadS);
-    printf("  load + GetString    %9.3f ms  %8.1f MB/s\n", lookupS * 1e3, megabytes / lookupS);
-    printf("  serialize + save    %9.3f ms  %8.1f MB/s\n", saveS * 1e3, megabytes / saveS);
-    printf("  INI lookup, warm    %9.3f ms\n", warmS * 1e3);
-    printf("  INI lookup, fresh   %9.3f ms  (%.1fx the load + GetString time)\n", freshS * 1e3, freshS / lookupS);
+    printf("  parse from memory          %9.3f ms  %8.1f MB/s\n", parseS * 1e3, megabytes / parseS);
+    printf("  load                       %9.3f ms  %8.1f MB/s\n", loadS * 1e3, megabytes / loadS);
+    printf("  serialize + save           %9.3f ms  %8.1f MB/s\n", saveS * 1e3, megabytes / saveS);
+    printf("  INI lookup, warm           %9.3f ms\n", warmS * 1e3);
+    printf("  full load + GetString      %9.3f ms  INI fresh %9.3f ms  (%.1fx)\n", lookupS * 1e3, freshS * 1e3,
+           freshS / lookupS);
+    printf("  filtered load, first sect. %9.3f ms  INI fresh %9.3f ms  (%.1fx)\n", startS * 1e3,
+           freshStartS * 1e3, freshStartS / startS);
+    printf("  filtered load, last sect.  %9.3f ms  INI fresh %9.3f ms  (%.1fx)\n", endS * 1e3, freshEndS * 1e3,
+           freshEndS / endS);
 
     const std::string prefix = std::string("config_") + label + "_";
     bench::Report(prefix + "size", megabytes, "MB");
@@ -221,13 +258,20 @@ int RunSize(const std::string& folder, const char* label, size_t targetSize)
     bench::Report(prefix + "parse_throughput", megabytes / parseS, "MB/s");
     bench::Report(prefix + "load", loadS * 1e3, "ms");
     bench::Report(prefix + "load_throughput", megabytes / loadS, "MB/s");
-    bench::Report(prefix + "load_lookup", lookupS * 1e3, "ms");
-    bench::Report(prefix + "load_lookup_throughput", megabytes / lookupS, "MB/s");
     bench::Report(prefix + "save", saveS * 1e3, "ms");
     bench::Report(prefix + "save_throughput", megabytes / saveS, "MB/s");
     bench::Report(prefix + "ini_lookup_warm", warmS * 1e3, "ms");
+    bench::Report(prefix + "load_lookup", lookupS * 1e3, "ms");
+    bench::Report(prefix + "load_lookup_throughput", megabytes / lookupS, "MB/s");
     bench::Report(prefix + "ini_lookup_fresh", freshS * 1e3, "ms");
     bench::Report(prefix + "ini_fresh_vs_load_lookup", freshS / lookupS, "x");
+    bench::Report(prefix + "filtered_start_lookup", startS * 1e3, "ms");
+    bench::Report(prefix + "ini_lookup_fresh_start", freshStartS * 1e3, "ms");
+    bench::Report(prefix + "ini_fresh_vs_filtered_start", freshStartS / startS, "x");
+    bench::Report(prefix + "filtered_end_lookup", endS * 1e3, "ms");
+    bench::Report(prefix + "filtered_end_throughput", megabytes / endS, "MB/s");
+    bench::Report(prefix + "ini_lookup_fresh_end", freshEndS * 1e3, "ms");
+    bench::Report(prefix + "ini_fresh_vs_filtered_end", freshEndS / endS, "x");
     return 0;
 }
 

@@ -28,3 +28,6 @@ public:
     // Records `path` as the document's file, then Save. False for a null or empty path.
     bool SaveAs(const char* path, uint32_t seed = 0, bool flatSections = false);
 };
+
+// Documents are made from the sections' pool, whose blocks have a section's size.
+static_assert(sizeof(ConfigDocument) == sizeof(ConfigSection), "a document adds no data to its root section");

@@ -9,13 +9,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 namespace {
 
 // What the parser knows about one open section while it reads the section's lines.
 struct ParseLevel {
-    ConfigSection* section = nullptr;  // null while a section is read past
+    ConfigSection* section = nullptr;
     LoadMode mode = LoadMode::Skip;
     bool named = true;
     // A filter is pending whenever one was given for this level, even an empty one.
@@ -23,6 +24,9 @@ struct ParseLevel {
     std::string filterFirst;
     bool hasNextFilter = false;
     std::string nextFilter;
+    // Where this section's part of the parser's lists of what was read begins.
+    size_t firstEntry = 0;
+    size_t firstSection = 0;
 };
 
 // Takes backslashes off both ends of `filter` and splits it at its first backslash.
@@ -58,6 +62,40 @@ void SetFilter(ParseLevel& level, const char* filter)
     }
 }
 
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+inline bool IsAsciiLetterOrDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether a section name matches a filter component as lstrcmpiA compares them (case
+// aside, by the thread's locale). That call converts both strings each time, and a
+// filtered load makes it for every section line it passes; so the answers that hold in
+// every locale are given here: the same ASCII text matches; names that begin with
+// different ASCII letters or digits (case aside) differ, and so do names with the same
+// ASCII text up to a place where both hold different digits. No locale sorts an ASCII
+// letter or digit as another character, and no contraction takes in a digit (letters
+// after a common start may contract, so they are left to the call). `scratch` holds the
+// zero-terminated copy of the name.
+bool FilterMatches(const char* name, size_t length, const std::string& filter, std::string& scratch)
+{
+    const size_t common = std::min(length, filter.size());
+    size_t same = 0;
+    while (same < common && name[same] == filter[same] && name[same] != '\0' &&
+           static_cast<unsigned char>(name[same]) < 0x80)
+        ++same;
+    if (same == length && same == filter.size())
+        return true;
+    if (same < common) {
+        const char a = name[same], b = filter[same];
+        if (same == 0 ? IsAsciiLetterOrDigit(a) && IsAsciiLetterOrDigit(b) && AsciiLower(a) != AsciiLower(b)
+                      : IsDigit(a) && IsDigit(b))
+            return false;
+    }
+    scratch.assign(name, length);
+    return lstrcmpiA(scratch.c_str(), filter.c_str()) == 0;
+}
+
 const char* SkipSpaces(const char* text)
 {
     while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
@@ -79,9 +117,48 @@ int32_t ToLong(const char* text)
     return static_cast<int32_t>(negative ? 0u - number : number);
 }
 
+// Reads past the rest of a section that keeps nothing: its lines and every section
+// nested in it, up to its "[]" or the end of the text. In flat mode a section line ends
+// a named section (the read position goes back to it for the enclosing level) and
+// starts a new one inside an unnamed one; only that one can be open at a time.
+void SkipSection(ConfigText& text, bool flatSections, bool named)
+{
+    size_t open = 0;  // sub-sections of the skipped section still open
+    for (;;) {
+        size_t lineStart = 0;
+        switch (text.SkipToSectionLine(&lineStart)) {
+        case LineKind::EndOfText:
+            return;
+        case LineKind::SectionEnd:
+            if (open == 0)
+                return;
+            --open;
+            break;
+        case LineKind::SectionStart:
+            if (!flatSections) {
+                ++open;
+            } else if (named) {
+                text.SetPosition(lineStart);
+                return;
+            } else {
+                open = 1;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
 BlockPool& EntryPool()
 {
     static BlockPool pool(sizeof(ConfigEntry));
+    return pool;
+}
+
+BlockPool& SectionPool()
+{
+    static BlockPool pool(sizeof(ConfigSection));
     return pool;
 }
 
@@ -104,6 +181,23 @@ void* ConfigEntry::operator new(size_t, const std::nothrow_t&) noexcept
 void ConfigEntry::operator delete(void* block) noexcept { EntryPool().Release(block); }
 
 void ConfigEntry::operator delete(void* block, const std::nothrow_t&) noexcept { EntryPool().Release(block); }
+
+void* ConfigSection::operator new(size_t size)
+{
+    void* block = operator new(size, std::nothrow);
+    if (!block)
+        throw std::bad_alloc();
+    return block;
+}
+
+void* ConfigSection::operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    return size <= SectionPool().BlockSize() ? SectionPool().Allocate() : nullptr;
+}
+
+void ConfigSection::operator delete(void* block) noexcept { SectionPool().Release(block); }
+
+void ConfigSection::operator delete(void* block, const std::nothrow_t&) noexcept { SectionPool().Release(block); }
 
 ConfigSection::ConfigSection(const char* name) : name(name ? name : "") {}
 
@@ -158,72 +252,109 @@ bool ConfigSection::Parse(ConfigText& text, const char* sectionFilter, LoadMode 
     levels[0].named = !name.empty();
     SetFilter(levels[0], sectionFilter);
 
-    bool result = true;
-    LineParts parts;
-    std::string sectionName;  // zero-terminated copy for the filter comparison
-    while (!levels.empty()) {
-        const size_t lineStart = text.Position();
-        const LineKind kind = text.ScanLine(parts);
-        ParseLevel& level = levels.back();
-        switch (kind) {
-        case LineKind::Entry:
-            if (level.mode != LoadMode::Skip && !level.filterPending &&
-                !level.section->AppendEntry(parts.key, parts.keyLength, parts.value, parts.valueLength))
-                result = false;
-            break;
+    // What the open sections have read so far, each section's part after its parent's:
+    // a section gets its lists in one allocation of the exact size when it closes,
+    // instead of growing them entry by entry.
+    std::vector<SharedRef<ConfigEntry>> readEntries;
+    std::vector<SharedRef<ConfigSection>> readSections;
+    readEntries.reserve(64);
+    readSections.reserve(64);
+    auto close = [&readEntries, &readSections](const ParseLevel& level) {
+        ConfigSection& section = *level.section;
+        section.entries.assign(std::make_move_iterator(readEntries.begin() + level.firstEntry),
+                               std::make_move_iterator(readEntries.end()));
+        readEntries.resize(level.firstEntry);
+        section.sections.assign(std::make_move_iterator(readSections.begin() + level.firstSection),
+                                std::make_move_iterator(readSections.end()));
+        readSections.resize(level.firstSection);
+    };
 
-        case LineKind::SectionStart: {
-            if (flatSections && level.named) {
-                // The enclosing level reads this line again and starts a sibling.
-                text.SetPosition(lineStart);
-                levels.pop_back();
-                break;
-            }
+    bool result = true;
+    try {
+        LineParts parts;
+        std::string sectionName;  // scratch for the filter comparison
+        while (!levels.empty()) {
+            ParseLevel& level = levels.back();
             if (level.mode == LoadMode::Skip) {
-                levels.emplace_back();
-                break;
+                SkipSection(text, flatSections, level.named);
+                close(level);
+                levels.pop_back();
+                continue;
             }
-            if (level.filterPending) {
-                sectionName.assign(parts.name, parts.nameLength);
-                if (lstrcmpiA(sectionName.c_str(), level.filterFirst.c_str()) != 0) {
-                    levels.emplace_back();
+            const size_t lineStart = text.Position();
+            switch (text.ScanLine(parts)) {
+            case LineKind::Entry:
+                if (!level.filterPending) {
+                    // The strings are made in place in the new entry.
+                    SharedRef<ConfigEntry> entry(new (std::nothrow) ConfigEntry{
+                        std::string(parts.key, parts.keyLength), std::string(parts.value, parts.valueLength)});
+                    if (entry)
+                        readEntries.push_back(std::move(entry));
+                    else
+                        result = false;
+                }
+                break;
+
+            case LineKind::SectionStart: {
+                if (flatSections && level.named) {
+                    // The enclosing level reads this line again and starts a sibling.
+                    text.SetPosition(lineStart);
+                    close(level);
+                    levels.pop_back();
                     break;
                 }
-            }
-            // ValuesOnly keeps this section's first sub-section, empty, and nothing after it.
-            if (level.mode == LoadMode::ValuesOnly && !level.filterPending)
-                level.mode = LoadMode::Skip;
+                if (level.filterPending && !FilterMatches(parts.name, parts.nameLength, level.filterFirst, sectionName)) {
+                    SkipSection(text, flatSections, true);
+                    break;
+                }
+                // ValuesOnly keeps this section's first sub-section, empty, and nothing after it.
+                if (level.mode == LoadMode::ValuesOnly && !level.filterPending)
+                    level.mode = LoadMode::Skip;
 
-            SharedRef<ConfigSection> child = MakeShared<ConfigSection>(std::string(parts.name, parts.nameLength));
-            if (!child) {
-                // Its lines must not land in the enclosing section: read it past.
-                result = false;
-                levels.emplace_back();
+                SharedRef<ConfigSection> child = MakeShared<ConfigSection>(std::string(parts.name, parts.nameLength));
+                if (!child) {
+                    // Its lines must not land in the enclosing section: read it past.
+                    result = false;
+                    SkipSection(text, flatSections, true);
+                    break;
+                }
+                if (newPath)
+                    child->path = newPath;
+                ParseLevel next;
+                next.section = child.Get();
+                next.mode = level.mode;
+                if (level.hasNextFilter)
+                    SetFilter(next, level.nextFilter.c_str());
+                readSections.push_back(std::move(child));
+                next.firstEntry = readEntries.size();
+                next.firstSection = readSections.size();
+                levels.push_back(std::move(next));
                 break;
             }
-            if (newPath)
-                child->path = newPath;
-            ParseLevel next;
-            next.section = child.Get();
-            next.mode = level.mode;
-            if (level.hasNextFilter)
-                SetFilter(next, level.nextFilter.c_str());
-            if (level.section->sections.empty())
-                level.section->sections.reserve(4);
-            level.section->sections.push_back(std::move(child));
-            levels.push_back(std::move(next));
-            break;
+
+            case LineKind::SectionEnd:
+            case LineKind::EndOfText:
+                close(level);
+                levels.pop_back();
+                break;
+
+            case LineKind::Other:
+            case LineKind::Comment:
+            case LineKind::Blank:
+                break;
+            }
         }
-
-        case LineKind::SectionEnd:
-        case LineKind::EndOfText:
-            levels.pop_back();
-            break;
-
-        case LineKind::Other:
-        case LineKind::Comment:
-        case LineKind::Blank:
-            break;
+    } catch (const std::bad_alloc&) {
+        // Out of memory for a list or a string: the open sections keep what they read
+        // as far as memory allows.
+        result = false;
+        for (size_t i = levels.size(); i-- > 0;) {
+            try {
+                close(levels[i]);
+            } catch (const std::bad_alloc&) {
+                readEntries.resize(std::min(readEntries.size(), levels[i].firstEntry));
+                readSections.resize(std::min(readSections.size(), levels[i].firstSection));
+            }
         }
     }
     return result;
@@ -371,19 +502,6 @@ void ConfigSection::Clear()
 {
     sections.clear();
     entries.clear();
-}
-
-bool ConfigSection::AppendEntry(const char* key, size_t keyLength, const char* value, size_t valueLength)
-{
-    SharedRef<ConfigEntry> entry(
-        new (std::nothrow) ConfigEntry{std::string(key, keyLength), std::string(value, valueLength)});
-    if (!entry)
-        return false;
-    // Most sections hold a few entries: one allocation instead of three or four.
-    if (entries.empty())
-        entries.reserve(8);
-    entries.push_back(std::move(entry));
-    return true;
 }
 
 SharedRef<ConfigSection> ConfigSection::FindSection(const std::string& sectionName) const

@@ -37,6 +37,13 @@ enum class LoadMode : int {
 // nothing: look-ups give their default, SetValue and the removals change nothing.
 class ConfigSection {
 public:
+    // Sections come from a pool of their own, as entries do. So do documents, which add
+    // no data; a derived class that adds data cannot be made with new.
+    static void* operator new(size_t size);
+    static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* block) noexcept;
+    static void operator delete(void* block, const std::nothrow_t&) noexcept;
+
     // A null name gives an empty name (a document's root).
     explicit ConfigSection(const char* name = nullptr);
     explicit ConfigSection(std::string name);
@@ -53,12 +60,13 @@ public:
     // records `path` as the file. A null filter loads from the top, otherwise only what
     // lies along and below that section path (matched without regard to case). False,
     // content and path unchanged, when the file cannot be read (missing, empty) or the
-    // path is null or empty; false after parsing when a section could not be allocated.
+    // path is null or empty; false after parsing when memory ran out.
     bool Load(const char* path, const char* sectionFilter = nullptr, LoadMode mode = LoadMode::All,
               uint32_t seed = 0, bool flatSections = false);
     // Parses `text` from its read position into this section, replacing its content;
     // takes `path` as the file when given. In flat mode every section line starts a new
-    // sibling. False when a section could not be allocated; the tree keeps what was read.
+    // sibling. False when memory runs out (for a section, an entry or a list); the tree
+    // keeps what was read.
     bool Parse(ConfigText& text, const char* sectionFilter, LoadMode mode, const SharedRef<ConfigPath>& path,
                bool flatSections);
 
@@ -99,7 +107,6 @@ protected:
     void SetPath(const SharedRef<ConfigPath>& newPath) { path = newPath; }
 
 private:
-    bool AppendEntry(const char* key, size_t keyLength, const char* value, size_t valueLength);
     SharedRef<ConfigSection> FindSection(const std::string& sectionName) const;
     SharedRef<ConfigEntry> FindEntry(const char* key, size_t keyLength) const;
 

@@ -67,6 +67,10 @@ public:
     LineKind NextLine(std::string& line, std::string& sectionName, std::string& key, std::string& value);
     // NextLine without copies: the parts point into the buffer and stay valid while it does.
     LineKind ScanLine(LineParts& parts);
+    // Moves past every line up to and including the next section line and gives its
+    // kind (SectionStart or SectionEnd) and where it starts; EndOfText, read position at
+    // the end, when none is left. Reads past sections without copying or allocating.
+    LineKind SkipToSectionLine(size_t* lineStart);
 
     // Replaces the text with the whole file of `path`, unscrambled with a non-zero
     // `seed`. False, text unchanged, for a missing path record, a file that cannot be
@@ -83,6 +87,10 @@ public:
     void UnscrambleText(uint32_t seed);
 
 private:
+    // The line at the read position without its LF, up to `*end`; moves past it.
+    // Requires Position() < Length().
+    const char* NextLineSpan(const char** end);
+
     std::unique_ptr<char[]> storage_;
     char* data_ = nullptr;
     size_t length_ = 0;
