@@ -23,21 +23,7 @@ bool EqualsNoCase(const std::string& a, const std::string& b)
 
 }  // namespace
 
-void StripTrailingBackslashes(std::string& path)
-{
-    // Walks whole characters from the start: only a walk from the left knows whether
-    // a 0x5C byte is a separator or the second half of a double-byte character.
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(path.data());
-    const size_t size = path.size();
-    size_t end = 0;
-    for (size_t i = 0; i < size;) {
-        const size_t length = (_ismbblead(bytes[i]) && i + 1 < size) ? 2 : 1;
-        if (length == 2 || bytes[i] != '\\')
-            end = i + length;
-        i += length;
-    }
-    path.erase(end);
-}
+void StripTrailingBackslashes(std::string& path) { TrimRight(path, '\\'); }
 
 std::string GetFileName(const std::string& path)
 {
