@@ -1,9 +1,11 @@
 #include "config/block_pool.h"
 #include "config/config_section.h"
 
+#include "support/test_thread.h"
+
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -33,9 +35,9 @@ TEST(BlockPool, PoolsAndSharedCountsServeSeveralThreadsAtOnce)
     // interlocking ends above 1 or frees the shared entry early.
     const SharedRef<ConfigEntry> shared(new ConfigEntry{"shared", ""});
     std::vector<int> failures(4, 0);
-    std::vector<std::thread> threads;
+    std::vector<std::unique_ptr<kstest::Thread>> threads;
     for (int t = 0; t < 4; ++t)
-        threads.emplace_back([t, &shared, &failures] {
+        threads.push_back(std::make_unique<kstest::Thread>([t, &shared, &failures] {
             const std::string mark(20, static_cast<char>('a' + t));
             for (int round = 0; round < 50; ++round) {
                 std::vector<SharedRef<ConfigEntry>> own, copies(1000, shared);
@@ -44,9 +46,8 @@ TEST(BlockPool, PoolsAndSharedCountsServeSeveralThreadsAtOnce)
                 for (const SharedRef<ConfigEntry>& entry : own)
                     failures[t] += entry->key != mark;
             }
-        });
-    for (std::thread& thread : threads)
-        thread.join();
+        }));
+    threads.clear();
     EXPECT_EQ(failures, std::vector<int>(4, 0));
     EXPECT_EQ(shared.UseCount(), 1);
     EXPECT_EQ(shared->key, "shared");

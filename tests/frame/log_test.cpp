@@ -2,11 +2,12 @@
 #include "frame/module.h"
 #include "platform/reg_key.h"
 #include "support/test_env.h"
+#include "support/test_thread.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <regex>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -197,16 +198,15 @@ TEST_F(LogTest, EntriesOfSeveralThreadsDoNotInterleave)
     {
         CVLog log;
         log.Start(folder_.Path().c_str(), "KSInst");
-        std::vector<std::thread> threads;
+        std::vector<std::unique_ptr<kstest::Thread>> threads;
         for (char id = 'a'; id < 'e'; ++id) {
-            threads.emplace_back([&log, id] {
+            threads.push_back(std::make_unique<kstest::Thread>([&log, id] {
                 const std::string run(600, id);
                 for (int i = 0; i < 50; ++i)
                     log.Error("%s", run.c_str());
-            });
+            }));
         }
-        for (auto& thread : threads)
-            thread.join();
+        threads.clear();
     }
     const std::string bytes = Read();
     EXPECT_GT(bytes.size(), 120000u);

@@ -4,13 +4,13 @@
 #include "platform/system_version.h"
 #include "restart_lists.h"
 #include "support/test_env.h"
+#include "support/test_thread.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -112,12 +112,12 @@ TEST(DeleteTree, RetryAfterTheDelaySucceedsOnceTheFileIsFree)
     const std::string locked = scratch.MakeFile("tree\\locked.txt");
     auto holder = std::make_unique<kstest::FileHolder>(locked);
     ASSERT_TRUE(holder->Holding());
-    std::thread release([&holder] {
+    kstest::Thread release([&holder] {
         Sleep(100);
         holder.reset();
     });
     const DWORD result = DeleteTree(scratch / "tree", DT_NO_RESTART, nullptr, nullptr, 600);
-    release.join();
+    release.Join();
     EXPECT_EQ(result, 0u);
     EXPECT_FALSE(Exists(scratch / "tree"));
 }

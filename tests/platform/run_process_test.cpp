@@ -1,11 +1,11 @@
 #include "platform/run_process.h"
 #include "support/test_env.h"
+#include "support/test_thread.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -64,7 +64,7 @@ TEST(RunProcess, FallsBackToTheShell)
 
     // The shell is asked without its no-error-box flag: its box is answered here.
     std::atomic<bool> answered{false}, done{false};
-    std::thread answerer([&] {
+    kstest::Thread answerer([&] {
         for (int i = 0; i < 400 && !done && !answered; ++i) {
             Sleep(50);
             for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr;) {
@@ -77,7 +77,7 @@ TEST(RunProcess, FallsBackToTheShell)
     });
     EXPECT_FALSE(RunProcess("C:\\kstest\\no such program.exe", nullptr, 0, code));
     done = true;
-    answerer.join();
+    answerer.Join();
     EXPECT_TRUE(answered);
     EXPECT_EQ(code, 9u);
 }
