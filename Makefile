@@ -8,13 +8,13 @@ JOBS  ?= $(shell nproc)
 .PHONY: all setup configure test demo bench clean
 
 all: configure
-	cmake --build $(BUILD) --target KSInst ksinst-call benchmarks -j $(JOBS)
+	cmake --build $(BUILD) --target module benchmarks -j $(JOBS)
 
 setup:
 	@bash scripts/setup.sh
 
 configure: setup
-	@cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 
 test: configure
 	cmake --build $(BUILD) -j $(JOBS)

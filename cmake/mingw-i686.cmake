@@ -1,9 +1,10 @@
-# Cross compilation for 32-bit Windows with MinGW-w64 (posix thread model, so that
-# std::mutex and std::thread are available); programs run under Wine.
+# Cross compilation of the module and its command-line host for 32-bit Windows with
+# MinGW-w64, win32 thread model: no POSIX-threads runtime is linked in, so nothing newer
+# than Windows 95 and NT 4.0 enters the import table through it.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -7,6 +7,7 @@ set -euo pipefail
 
 have_all() {
     command -v i686-w64-mingw32-g++-posix >/dev/null &&
+    command -v i686-w64-mingw32-g++-win32 >/dev/null &&
     command -v i686-w64-mingw32-windres >/dev/null &&
     command -v wine >/dev/null &&
     { [ -x /usr/lib/wine/wineserver32 ] || dpkg -s wine32:i386 >/dev/null 2>&1; } &&
