@@ -74,8 +74,9 @@ bool IsProtectedPath(const char* path)
             return true;
         // Beyond the plain rule (an implementer's choice): a hostile path may name a
         // protected folder in another spelling, which the deletion would resolve.
+        // A path the system cannot resolve cannot be checked: it is refused.
         std::string full;
-        return FullPath(text, full) && (IsProtectedSpelling(full) || IsShareRoot(full));
+        return !FullPath(text, full) || IsProtectedSpelling(full) || IsShareRoot(full);
     } catch (...) {
         return true;
     }

@@ -6,5 +6,6 @@
 // drive or drive root, the Windows, system or program-files folder (case and trailing
 // backslashes ignored). Other spellings of those folders count too: "." and ".."
 // components, forward slashes, a "\\?\" prefix, 8.3 names, and a share root
-// ("\\server\share"). Paths inside those folders are not protected.
+// ("\\server\share"); so does a path the system cannot resolve (too long). Paths
+// inside those folders are not protected.
 bool IsProtectedPath(const char* path);
