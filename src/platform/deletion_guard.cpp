@@ -67,15 +67,19 @@ bool Expand(std::string& text)
     return true;
 }
 
+bool HasTilde(const std::string& path) { return path.find('~') != std::string::npos; }
+
+// A path and, when it may hold short (8.3) names, its long form. Every short name of a
+// long name holds a "~"; asking the system for the forms of every path would make it
+// read whole folders (the system folder among them) on each call.
 void AddForms(std::vector<std::string>& forms, const std::string& path)
 {
     forms.push_back(path);
+    if (!HasTilde(path))
+        return;
     const std::string longForm = GetLongPath(path, path);
     if (!EqualsNoCase(longForm, path))
         forms.push_back(longForm);
-    const std::string shortForm = GetShortPath(path, path);
-    if (!EqualsNoCase(shortForm, path))
-        forms.push_back(shortForm);
 }
 
 }  // namespace
@@ -138,6 +142,15 @@ bool DeletionGuard::IsProtected(const std::string& fullPath) const
             if (IsSameOrAncestor(candidate, form))
                 return true;
         }
+    }
+    // Without the system's long forms (the first Windows 95 and NT 4 releases), short
+    // names are compared in the short forms of both sides.
+    if (candidates.size() > 1 || !HasTilde(path))
+        return false;
+    const std::string shortPath = GetShortPath(path, path);
+    for (const std::string& form : forms_) {
+        if (IsSameOrAncestor(shortPath, GetShortPath(form, form)))
+            return true;
     }
     return false;
 }

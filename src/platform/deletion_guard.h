@@ -59,6 +59,6 @@ public:
 private:
     GuardedPath Judge(const std::string& fullPath, bool matchingFilesOnly) const;
 
-    // Each protected folder in its own, long and short forms.
+    // Each protected folder as given and, when it holds short names, in its long form.
     std::vector<std::string> forms_;
 };
