@@ -31,8 +31,6 @@ std::string Fold(const std::string& text)
     return folded;
 }
 
-bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 bool MatchesNoCase(const char* text, size_t available, const char* prefix)
 {
     const size_t length = strlen(prefix);
@@ -225,24 +223,32 @@ LogAnalysisResult AnalyzeInstallLog(const char* log, size_t size, std::vector<st
 {
     LogAnalysisResult result;
     PendingPairs pairs(list);
-    // Lead bytes of the runtime's multibyte code page: a trail byte never starts a prefix.
-    bool lead[256];
-    for (int c = 0; c < 256; ++c)
+    // Bytes the scan must look at: the first letter of both prefixes, and lead bytes of
+    // the runtime's multibyte code page (a trail byte never starts a prefix). Blanks and
+    // every other character are simply stepped over.
+    bool lead[256], notable[256];
+    for (int c = 0; c < 256; ++c) {
         lead[c] = _ismbblead(c) != 0;
+        notable[c] = lead[c] || c == 'F' || c == 'f';
+    }
     std::unordered_map<std::string, InstalledFile> known;
 
     size_t pos = 0;
     while (pos < size && pairs.TextCount() > 0) {
-        const unsigned char c = static_cast<unsigned char>(log[pos]);
-        if (IsSpace(c)) {
+        while (pos < size && !notable[static_cast<unsigned char>(log[pos])])
             ++pos;
+        if (pos == size)
+            break;
+        const unsigned char c = static_cast<unsigned char>(log[pos]);
+        if (lead[c]) {
+            pos += pos + 1 < size ? 2 : 1;
             continue;
         }
         size_t prefixIndex = 0;
         while (prefixIndex < 2 && !MatchesNoCase(log + pos, size - pos, kPrefixes[prefixIndex]))
             ++prefixIndex;
         if (prefixIndex == 2) {
-            pos += lead[c] && pos + 1 < size ? 2 : 1;
+            ++pos;
             continue;
         }
         info(std::string("KSWAnalyzeLog: Found a match for ") + kPrefixes[prefixIndex]);

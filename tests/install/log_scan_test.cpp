@@ -171,7 +171,9 @@ TEST(LogScan, IndexedWalkGivesThePairByPairResults)
         std::string log;
         for (unsigned count = next(10); count > 0; --count) {
             log += next(3) ? std::string(next(2) ? "" : " \t") : std::string("12:00 setup ");
-            log += prefixes[next(5)] + std::string(next(2) ? " " : "") + path() + tails[next(6)];
+            // A second prefix on the same line is found only where the line has no end.
+            log += prefixes[next(5)] + std::string(next(4) ? "" : prefixes[next(5)]) + std::string(next(2) ? " " : "") +
+                   path() + tails[next(6)];
             log += next(4) ? "\n" : (next(2) ? "\r\n" : "");
         }
         SCOPED_TRACE(log);
