@@ -40,10 +40,11 @@ ChannelLocation JudgeLocation(const std::string& value)
     if (value.empty())
         return location;
     std::string relative = value;
-    if (relative.size() >= 2 && relative[1] == ':')
+    const bool absolute = relative.size() >= 2 && relative[1] == ':';
+    // "D:\Data\news\" names the folder news as much as "D:\Data\news" does.
+    TrimRight(relative, "\\/");
+    if (absolute)
         relative = GetFileName(relative);
-    else
-        TrimRight(relative, "\\/");
     if (IsContainedName(relative)) {
         location.verdict = LocationVerdict::Usable;
         location.relative = relative;

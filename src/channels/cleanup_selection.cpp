@@ -44,10 +44,15 @@ void KeepCurrent(ChannelSelection& selection, const ChannelRecord& record)
         }
         break;
     }
-    const auto section = selection.sections.find(record.url);
-    if (section != selection.sections.end()) {
-        Note(selection, "Channel section %s will not be deleted", section->second);
-        selection.sections.erase(section);
+    // The section goes by the same comparison as the content: a channel the new
+    // configuration lists again in another letter case keeps its section too.
+    for (auto it = selection.sections.begin(); it != selection.sections.end();) {
+        if (lstrcmpiA(it->first.c_str(), record.url.c_str()) != 0) {
+            ++it;
+            continue;
+        }
+        Note(selection, "Channel section %s will not be deleted", it->second);
+        it = selection.sections.erase(it);
     }
 }
 
