@@ -4,6 +4,7 @@
 #include "channels/stats_locations.h"
 #include "platform/delete_tree.h"
 #include "text/format.h"
+#include "text/string_ops.h"
 
 namespace {
 
@@ -69,7 +70,13 @@ private:
     CleanupPlan& plan_;
 };
 
-bool IsUsableProductName(const char* name) { return name && IsContainedName(name); }
+// The product folder name without trailing separators; empty when it is unusable.
+std::string ProductFolder(const char* name)
+{
+    std::string folder = name ? name : "";
+    TrimRight(folder, "\\/");
+    return IsContainedName(folder) ? folder : std::string();
+}
 
 }  // namespace
 
@@ -89,8 +96,8 @@ CleanupPlan PlanCleanup(const ChannelSelection& selection, const ChannelFolders&
     const std::string userChannels = folders.userRoot + "\\Channels";
     // An empty or escaping product folder name would make the product folders the
     // shared root of every installation's data: those steps are left out.
-    const bool haveProduct = IsUsableProductName(productFolderName);
-    const std::string product = haveProduct ? productFolderName : "";
+    const std::string product = ProductFolder(productFolderName);
+    const bool haveProduct = !product.empty();
     const std::string commonProduct = folders.commonRoot + "\\" + product;
     const std::string userProduct = folders.userRoot + "\\" + product;
     const std::string userCfg = userProduct + "\\" + kUserCfgName;

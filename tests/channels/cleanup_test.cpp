@@ -163,10 +163,25 @@ TEST_F(ChannelCleanup, EverythingGoesWhenNothingIsShared)
         EXPECT_TRUE(kstest::FolderExists(profile + "\\" + machine_.AppDataName())) << "the stop folder stays";
     }
 
-    DeleteFileA((commonStats_ + "\\K1.dat").c_str());
-    DeleteFileA((commonStats_ + "\\vluser.cfg").c_str());
-    EXPECT_EQ(CleanupChannels(cfg.c_str(), "Channels", "Prod", true, ChannelCleanupOptions()), 0);
-    EXPECT_FALSE(kstest::FolderExists(machine_.CommonAppData() + "\\Velm")) << "counter.cfg alone goes with it";
+    // The statistics folder goes when empty or holding counter.cfg alone, with its
+    // emptied parents; any other single file keeps it.
+    const std::string velm = machine_.CommonAppData() + "\\Velm";
+    const struct {
+        std::vector<const char*> files;
+        bool stays;
+    } rows[] = {{{"counter.cfg"}, false}, {{}, false}, {{"other.dat"}, true}, {{"counter.cfg", "Z9.dat"}, true}};
+    for (const auto& row : rows) {
+        machine_.Remove(velm);
+        CreateDirectoryA(velm.c_str(), nullptr);
+        CreateDirectoryA(commonStats_.c_str(), nullptr);
+        for (const char* file : row.files)
+            kstest::MakeFile(commonStats_ + "\\" + file);
+        EXPECT_EQ(CleanupChannels(cfg.c_str(), "Channels", "Prod", true, ChannelCleanupOptions()), 0);
+        EXPECT_EQ(kstest::FolderExists(commonStats_), row.stays) << row.files.size();
+        EXPECT_EQ(kstest::FolderExists(velm), row.stays) << row.files.size();
+        for (const char* file : row.files)
+            EXPECT_EQ(kstest::FileExists(commonStats_ + "\\" + file), row.stays) << file;
+    }
     EXPECT_TRUE(kstest::FolderExists(machine_.CommonAppData()));
 }
 

@@ -270,6 +270,9 @@ TEST(CleanupPlan, OptionsChangeFlagsAndMasks)
     const std::string user = "AD\\Velm\\VLUpdate\\Kestrel\\Prod";
     const std::string common = "C:\\PD\\Velm\\VLUpdate\\Kestrel\\Prod";
 
+    // A trailing backslash names the same product folder.
+    EXPECT_EQ(Describe(Plan(ChannelCleanupOptions(), "Prod\\")), Describe(Plan(ChannelCleanupOptions())));
+
     ChannelCleanupOptions upgrade;
     upgrade.installMode = true;
     const CleanupPlan upgradePlan = Plan(upgrade, "Prod", false);
