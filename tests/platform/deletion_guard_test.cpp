@@ -140,6 +140,11 @@ TEST(DeletionGuard, ResolvesThenJudgesAgainstTheProtectedFolders)
         EXPECT_EQ(judged.path, row.resolved);
     }
     EXPECT_EQ(guard.CheckBelow("C:\\ks\\users\\p1", nullptr, true, 0).scope, kMatching);
+    // A profile folder the guard does not list is still never deleted whole by its own
+    // per-user path.
+    for (const char* relative : {".", "", "x\\..", "..\\p3"})
+        EXPECT_EQ(guard.CheckBelow("C:\\ks\\other\\p3", relative, false, 0).scope, kRefused) << relative;
+    EXPECT_EQ(guard.CheckBelow("C:\\ks\\other\\p3", ".", true, 0).path, "C:\\ks\\other\\p3");
     SetEnvironmentVariableA("KSTEST_GUARD", nullptr);
 }
 
