@@ -190,6 +190,24 @@ TEST_F(Shortcuts, UninstallRecordInTheProductConfiguration)
     EXPECT_EQ(module_.LogEntries().size(), 2u);
 }
 
+TEST_F(Shortcuts, JapaneseFolderAndNames)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs the Japanese code page (install.japanese)";
+    // "\x95\x5c" (a kanji) ends in the byte of a backslash: only the real trailing
+    // backslashes may go.
+    const std::string kanji = "\x95\x5c";
+    module_.WriteCfg(Cfg(" Path = " + product_ + "\r\n",
+                         " [One]\r\n  Name = " + kanji + "\r\n  Module = bin" + kanji + "\\x.exe\r\n []\r\n"));
+    const std::string folder = module_.Folder() / ("j" + kanji);
+    EXPECT_EQ(create_("V", "Links", (folder + "\\\\").c_str(), 0, 0), 1);
+    EXPECT_EQ(Names(folder), std::vector<std::string>{kanji + ".lnk"});
+    const Link link = ReadLink(folder + "\\" + kanji + ".lnk");
+    EXPECT_EQ(link.target, product_ + "\\bin" + kanji + "\\x.exe");
+    EXPECT_EQ(link.folder, product_ + "\\bin" + kanji);
+    EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());
+}
+
 TEST_F(Shortcuts, RefusedWithoutConfigurationSectionOrFolder)
 {
     const std::string blocker = module_.Folder().MakeFile("file.txt");
