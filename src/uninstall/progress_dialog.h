@@ -34,6 +34,8 @@ public:
 
     // The dialog window while one is shown, else null.
     HWND Window() const { return dialog_; }
+    // Stages marked done so far: 0 up to the announced count.
+    int CompletedStages() const { return stage_; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -103,6 +103,7 @@ TEST_F(ProgressDialogTest, TheBarFollowsTheStagesAndNeverRunsAhead)
     EXPECT_TRUE(WaitForPosition(window, 50, 6000));
     Sleep(400);
     EXPECT_EQ(ReadBar(window).position, 50) << "a sixth step moves nothing";
+    EXPECT_EQ(dialog.CompletedStages(), 5) << "nor counts";
     watching = false;
     watcher.Join();
     EXPECT_EQ(aheadAt, -1) << "the bar ran ahead of the stages";
@@ -122,6 +123,7 @@ TEST_F(ProgressDialogTest, TheBarFollowsTheStagesAndNeverRunsAhead)
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(dialog.Window(), nullptr);
     EXPECT_EQ(dialog.ThreadHandle(), nullptr);
+    EXPECT_EQ(dialog.CompletedStages(), 0);
 }
 
 TEST_F(ProgressDialogTest, CloseFillsTheBarAtTheTickRate)
@@ -200,6 +202,7 @@ TEST_F(ProgressDialogTest, ShortDurationsMissingArgumentsAndSilentUse)
     // Never shown: stepping and closing do nothing.
     ProgressDialog silent;
     silent.Step();
+    EXPECT_EQ(silent.CompletedStages(), 0);
     silent.Close();
     EXPECT_EQ(silent.Window(), nullptr);
 }
