@@ -44,6 +44,7 @@ public:
         step.retryDelayMs = kRetryDelayMs;
         plan_.steps.push_back(step);
     }
+    void Within(const std::string& folder) { plan_.steps.back().within = folder; }
     void Named(StepKind kind, const std::string& path, const std::string& name, DWORD mode = 0)
     {
         CleanupStep step;
@@ -129,8 +130,11 @@ CleanupPlan PlanCleanup(const ChannelSelection& selection, const ChannelFolders&
             if (location.verdict == LocationVerdict::Empty)
                 continue;
             add.Delete(StepKind::DeleteTree, commonChannels + "\\" + location.relative, base);
+            add.Within(commonChannels);
             add.Delete(StepKind::DeleteTreeForAllUsers, userChannels + "\\" + location.relative, base);
+            add.Within(userChannels);
             add.Delete(StepKind::DeleteTree, triggers + "\\" + location.relative + ".trg", base);
+            add.Within(triggers);
             add.Named(StepKind::DeleteSessionKey, std::string(kSessionsKey) + "\\" + url, "");
             add.Named(StepKind::RemoveIndexEntry, indexFile, url);
             removedKeys.push_back(url);
