@@ -40,3 +40,15 @@ KSINST_EXPORT(const char*) KSWGetParamString(const char* cfgPath, const char* se
 KSINST_EXPORT(LONG) KSWSetParamString(const char* cfgPath, const char* section, const char* key, const char* value);
 // Merges the source file (or its filtered section) into the target. 1 on success.
 KSINST_EXPORT(LONG) KSWImportConfigFile(const char* targetPath, const char* sourcePath, const char* sectionFilter);
+
+// Sets or deletes (null key or value: the key or the section; null section: the file) a
+// statistics value in the current user's (mode 0), the common (1) or every profile's (2)
+// vluser.cfg; a file left empty is deleted. The writer's result for modes 0 and 1; 1 for
+// mode 2 (0 when the current user's file lies outside the profile); 0 for other modes.
+KSINST_EXPORT(DWORD) KSWSetStatParamString(const char* section, const char* key, const char* value, DWORD mode);
+
+// Removes the channels of the configuration that no other configuration needs, with
+// their folders, triggers, sessions, sections and statistics caches, then the product's
+// data folders. Returns the number of channels processed.
+KSINST_EXPORT(LONG) KSWDeleteChannelsFromCfg(const char* cfgPath, const char* sectionPath,
+                                             const char* productFolderName);

@@ -3,7 +3,7 @@
 // so writes are checked in hives that are present (loaded) while the module runs, and
 // temporary loads by what they leave behind: nothing loaded.
 #include "platform/all_users.h"
-#include "platform/all_users_files.h"
+#include "peruser/all_users_files.h"
 #include "platform/reg_key.h"
 #include "platform/security.h"
 #include "platform/system_version.h"
