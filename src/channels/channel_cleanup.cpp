@@ -10,7 +10,10 @@
 #include "platform/all_users.h"
 #include "platform/delete_tree.h"
 #include "platform/folder_list.h"
+#include "platform/linked_folder.h"
 #include "platform/paths.h"
+#include "platform/user_profiles.h"
+#include "uninstall/uninstall_options.h"
 
 namespace {
 
@@ -55,8 +58,42 @@ void RemoveFolderIfOnly(const CleanupStep& step)
     }
 }
 
+// Whether `path`, inside `within`, is reached through a folder link: `within` itself or
+// a folder between it and `path` (a link at `path` itself is removed as a link).
+bool PassesThroughLink(const std::string& within, const std::string& path)
+{
+    if (within.empty())
+        return false;
+    for (size_t at = within.size(); at != std::string::npos && at < path.size(); at = path.find('\\', at + 1)) {
+        if (IsLinkedFolder(GetFileAttributesA(path.substr(0, at).c_str())))
+            return true;
+    }
+    return false;
+}
+
+// The same below every profile folder; one linked profile keeps the step from all.
+bool PassesThroughLinkInAnyProfile(const CleanupStep& step)
+{
+    if (step.within.empty())
+        return false;
+    std::vector<std::string> profiles;
+    ListProfileFolders(profiles, nullptr, PU_INCLUDE_DEFAULT_USER);
+    for (const std::string& profile : profiles) {
+        if (!profile.empty() && PassesThroughLink(profile + "\\" + step.within, profile + "\\" + step.path))
+            return true;
+    }
+    return false;
+}
+
 void CarryOut(const CleanupStep& step)
 {
+    // A channel's folder is deleted only where it lies: a link on the way (which a
+    // hostile channels.ini cannot name, but a user can make) would lead elsewhere.
+    if (step.kind == StepKind::DeleteTree && PassesThroughLink(step.within, step.path))
+        return;
+    if (step.kind == StepKind::DeleteTreeForAllUsers && PassesThroughLinkInAnyProfile(step))
+        return;
+
     switch (step.kind) {
     case StepKind::Log:
         WriteLogLine(step.level, step.text);
@@ -132,7 +169,17 @@ LONG CleanupChannels(const char* cfgPath, const char* sectionPath, const char* p
     }
 }
 
-ChannelCleanupOptions CurrentCleanupOptions() { return ChannelCleanupOptions(); }
+ChannelCleanupOptions CurrentCleanupOptions()
+{
+    const UninstallOptions& state = g_UninstallOptions;
+    ChannelCleanupOptions options;
+    options.installMode = state.installMode;
+    options.leaveLogs = state.leaveLogs;
+    options.leaveStats = state.leaveStats;
+    options.noRestart = state.noRestart;
+    options.cfgPath = state.cfgPath;
+    return options;
+}
 
 KSINST_EXPORT(LONG) KSWDeleteChannelsFromCfg(const char* cfgPath, const char* sectionPath, const char* productFolderName)
 {

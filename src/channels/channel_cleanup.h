@@ -21,6 +21,6 @@ void CarryOutCleanup(const CleanupPlan& plan);
 LONG CleanupChannels(const char* cfgPath, const char* sectionPath, const char* productFolderName,
                      bool removeSections, const ChannelCleanupOptions& options);
 
-// The uninstaller state channel cleanup reads when called through its export. Until the
-// uninstaller's state is wired in, its defaults: a process where it has not run.
+// What channel cleanup reads of the process's uninstaller state (its defaults where the
+// uninstaller has not run, the export's usual case).
 ChannelCleanupOptions CurrentCleanupOptions();

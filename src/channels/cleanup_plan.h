@@ -46,6 +46,9 @@ struct CleanupStep {
     std::string name;
     std::string pattern;  // empty: none
     std::string stop;     // empty: none
+    // For a channel's folder or trigger: the folder (profile-relative for the per-user
+    // kind) that `path` lies in and must not leave through a folder link.
+    std::string within;
     DWORD flags = 0;
     DWORD retryDelayMs = 500;
     DWORD mode = 0;

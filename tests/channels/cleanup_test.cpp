@@ -3,6 +3,7 @@
 // statistics caches and product files, built in the prefix and checked after the run.
 #include "channels/channel_cleanup.h"
 #include "machine_fixture.h"
+#include "restart_lists.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
@@ -143,7 +144,7 @@ TEST_F(ChannelCleanup, PlainRemovalThroughTheExport)
     EXPECT_TRUE(kstest::FileExists(commonStats_ + "\\K1.dat"));
     EXPECT_TRUE(kstest::FileExists(commonStats_ + "\\counter.cfg"));
     EXPECT_FALSE(kstest::FolderExists(root_ + "\\Prod"));
-    EXPECT_TRUE(kstest::PendingBelow(machine_.CommonAppData() + "\\Velm", false).empty());
+    EXPECT_TRUE(kstest::PendingDeletionsBelow(machine_.CommonAppData() + "\\Velm", false).empty());
 }
 
 TEST_F(ChannelCleanup, EverythingGoesWhenNothingIsShared)
@@ -271,7 +272,7 @@ TEST_F(ChannelCleanup, FileInUseIsScheduledOrLeft)
             ASSERT_TRUE(holder.Holding());
             EXPECT_EQ(CleanupChannels(cfg.c_str(), "Channels", "Prod", true, options), 1);
         }
-        const std::vector<std::string> pending = kstest::PendingBelow(root_ + "\\Channels\\newsA", true);
+        const std::vector<std::string> pending = kstest::PendingDeletionsBelow(root_ + "\\Channels\\newsA", true);
         EXPECT_TRUE(kstest::FileExists(busy)) << noRestart;
         EXPECT_FALSE(kstest::FileExists(root_ + "\\Channels\\newsA\\item.txt")) << noRestart;
         if (noRestart) {

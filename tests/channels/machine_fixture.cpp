@@ -1,5 +1,7 @@
 #include "machine_fixture.h"
 
+#include "platform/security.h"
+#include "restart_lists.h"
 #include "support/test_env.h"
 
 #include <shlwapi.h>
@@ -10,7 +12,6 @@ namespace {
 
 constexpr char kProfileList[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix)
 {
@@ -43,16 +44,8 @@ void RemoveTree(const std::string& path)
 
 void MakeHive(const std::string& path)
 {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token);
-    for (const char* name : {"SeBackupPrivilege", "SeRestorePrivilege"}) {
-        TOKEN_PRIVILEGES privileges = {};
-        privileges.PrivilegeCount = 1;
-        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid);
-        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-    }
-    CloseHandle(token);
+    SetPrivilege("SeBackupPrivilege");
+    SetPrivilege("SeRestorePrivilege");
     HKEY source = nullptr;
     RegCreateKeyA(HKEY_CURRENT_USER, "Software\\KSInstTest\\ChannelHive", &source);
     DeleteFileA(path.c_str());
@@ -95,50 +88,6 @@ void MakeFile(const std::string& path, const std::string& bytes)
     for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
         CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
     WriteFile(path, bytes);
-}
-
-std::vector<std::string> PendingBelow(const std::string& folder, bool forget)
-{
-    std::vector<std::string> found;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != 0)
-        return found;
-    DWORD size = 0;
-    std::vector<char> data;
-    if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == 0 && size) {
-        data.resize(size + 2);
-        RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(data.data()), &size);
-    }
-    // Pairs of (source, target); a deletion has an empty target.
-    std::vector<std::string> kept;
-    for (size_t at = 0; at < size && data[at];) {
-        const std::string source = data.data() + at;
-        at += source.size() + 1;
-        const std::string target = at < size ? data.data() + at : "";
-        at += target.size() + 1;
-        const std::string path = source.compare(0, 4, "\\??\\") == 0 ? source.substr(4) : source;
-        if (StartsWithNoCase(path, folder)) {
-            found.push_back(path);
-            if (forget)
-                continue;
-        }
-        kept.push_back(source);
-        kept.push_back(target);
-    }
-    if (forget && !found.empty()) {
-        std::string multi;
-        for (const std::string& item : kept)
-            multi.append(item).push_back('\0');
-        multi.push_back('\0');
-        if (kept.empty())
-            RegDeleteValueA(key, "PendingFileRenameOperations");
-        else
-            RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_MULTI_SZ,
-                           reinterpret_cast<const BYTE*>(multi.data()), static_cast<DWORD>(multi.size()));
-    }
-    RegCloseKey(key);
-    return found;
 }
 
 MachineFixture::MachineFixture()
@@ -191,8 +140,8 @@ MachineFixture::~MachineFixture()
     for (const std::string& sid : loadedSids_)
         SHDeleteKeyA(HKEY_USERS, (sid + "\\Software\\Velm").c_str());
     SHDeleteValueA(HKEY_LOCAL_MACHINE, kProfileList, "DefaultUserProfile");
-    PendingBelow(commonAppData_ + "\\Velm", true);
-    PendingBelow(scratch_, true);
+    PendingDeletionsBelow(commonAppData_ + "\\Velm", true);
+    PendingDeletionsBelow(scratch_, true);
     CleanData();
     Remove(scratch_);
     Remove(defaultFolder_);

@@ -57,9 +57,6 @@ std::string ReadRegString(HKEY root, const std::string& key, const char* name);
 bool RegKeyExists(HKEY root, const std::string& key);
 void WriteRegString(HKEY root, const std::string& key, const char* name, const char* value);
 
-// Paths at or below `folder` in the NT restart list; with `forget` they leave it.
-std::vector<std::string> PendingBelow(const std::string& folder, bool forget);
-
 // Makes every folder of `path`'s parent chain below a drive and writes the file.
 void MakeFile(const std::string& path, const std::string& bytes = "x");
 

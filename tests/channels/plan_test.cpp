@@ -180,6 +180,7 @@ std::string Describe(const CleanupStep& step)
         return std::string(step.kind == StepKind::DeleteTree ? "tree " : "users ") + step.path + " " + flags +
                (step.pattern.empty() ? "" : " pattern=" + step.pattern) +
                (step.stop.empty() ? "" : " stop=" + step.stop) +
+               (step.within.empty() ? "" : " within=" + step.within) +
                (step.retryDelayMs == 500 ? "" : " delay!=500");
     case StepKind::DeleteSection:
         return "section " + step.path + " [" + step.name + "]";
@@ -232,9 +233,9 @@ TEST(CleanupPlan, PlainRemovalInOrder)
         "INFO Channel section ChanA will be deleted",
         "section " + user + "\\Prod\\KSCommon.cfg [Channels\\ChanA]",
         "INFO Channel section ChanA is deleted from " + user + "\\Prod\\KSCommon.cfg",
-        "tree " + common + "\\Channels\\news 0",
-        "users " + user + "\\Channels\\news 0",
-        "tree " + common + "\\Triggers\\news.trg 0",
+        "tree " + common + "\\Channels\\news 0 within=" + common + "\\Channels",
+        "users " + user + "\\Channels\\news 0 within=" + user + "\\Channels",
+        "tree " + common + "\\Triggers\\news.trg 0 within=" + common + "\\Triggers",
         "session Software\\Velm\\VLUpdate\\Kestrel\\Settings\\Sessions\\http://a",
         "index " + common + "\\Channels\\channels.ini http://a",
         "INFO Folder news of old channel http://a is deleted",
@@ -296,7 +297,8 @@ TEST(CleanupPlan, OptionsChangeFlagsAndMasks)
     ChannelCleanupOptions noRestart;
     noRestart.noRestart = true;
     const CleanupPlan noRestartPlan = Plan(noRestart);
-    EXPECT_TRUE(Has(noRestartPlan, "tree C:\\PD\\Velm\\VLUpdate\\Kestrel\\Channels\\news 0x8"));
+    EXPECT_TRUE(Has(noRestartPlan, "tree C:\\PD\\Velm\\VLUpdate\\Kestrel\\Channels\\news 0x8 within="
+                                   "C:\\PD\\Velm\\VLUpdate\\Kestrel\\Channels"));
     EXPECT_TRUE(Has(noRestartPlan, "users " + user + " 0x2a pattern=*.exc"));
     EXPECT_TRUE(Has(noRestartPlan, "users AD\\Velm\\vlny 0x19 stop=AD"));
     for (const CleanupStep& step : noRestartPlan.steps) {
@@ -321,7 +323,7 @@ TEST(CleanupPlan, HostileAndMissingNamesDeleteNothingOfTheirOwn)
     // Without channels.ini nothing is counted and no channel folder is planned.
     const CleanupPlan noIndex = Plan(ChannelCleanupOptions(), "Prod", true, false);
     EXPECT_EQ(noIndex.channelCount, 0);
-    EXPECT_FALSE(Has(noIndex, "tree C:\\PD\\Velm\\VLUpdate\\Kestrel\\Channels\\news 0"));
+    EXPECT_EQ(noIndex.steps.size(), Plan(ChannelCleanupOptions()).steps.size() - 6) << "no channel's six steps";
 
     // A refused location: counted, a warning, nothing else for it; a missing one: counted only.
     const std::vector<ChannelRecord> records = {Channel("http://bad", "Bad", ""), Channel("http://none", "None", ""),
@@ -355,7 +357,7 @@ TEST(CleanupPlan, HostileAndMissingNamesDeleteNothingOfTheirOwn)
             EXPECT_NE(step.kind, StepKind::DeleteSection) << product;
             EXPECT_EQ(step.path.find(".."), std::string::npos) << product;
         }
-        EXPECT_TRUE(Has(unsafe, "tree C:\\PD\\Velm\\VLUpdate\\Kestrel\\Channels\\news 0")) << product;
+        EXPECT_TRUE(Has(unsafe, "INFO Folder news of old channel http://a is deleted")) << product;
     }
 
     // Statistics folders that fell back to the application-data folder are not emptied.
