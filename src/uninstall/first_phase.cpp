@@ -107,16 +107,10 @@ void StopPrograms(const std::string& productPath)
 
 void CleanChannels()
 {
-    const UninstallOptions& options = g_UninstallOptions;
-    ChannelCleanupOptions cleanup;
-    cleanup.installMode = options.installMode;
-    cleanup.leaveLogs = options.leaveLogs;
-    cleanup.leaveStats = options.leaveStats;
-    cleanup.noRestart = options.noRestart;
-    cleanup.cfgPath = options.cfgPath;
-    const std::string logDir =
-        options.productConfig.GetString("General", "LogDir", GetFileName(GetModuleFolder(g_hModule)).c_str());
-    CleanupChannels(CUtil::GetCfgPath(false, nullptr).c_str(), "Channels", logDir.c_str(), false, cleanup);
+    const ConfigDocument& cfg = g_UninstallOptions.productConfig;
+    const std::string logDir = cfg.GetString("General", "LogDir", GetFileName(GetModuleFolder(g_hModule)).c_str());
+    CleanupChannels(CUtil::GetCfgPath(false, nullptr).c_str(), "Channels", logDir.c_str(), false,
+                    CurrentCleanupOptions());
 }
 
 void RemoveListedFiles(const std::string& productPath, Progress& progress)
