@@ -144,7 +144,9 @@ TEST(DeletionGuard, ResolvesThenJudgesAgainstTheProtectedFolders)
     // per-user path.
     for (const char* relative : {".", "", "x\\..", "..\\p3"})
         EXPECT_EQ(guard.CheckBelow("C:\\ks\\other\\p3", relative, false, 0).scope, kRefused) << relative;
-    EXPECT_EQ(guard.CheckBelow("C:\\ks\\other\\p3", ".", true, 0).path, "C:\\ks\\other\\p3");
+    const GuardedPath own = guard.CheckBelow("C:\\ks\\other\\p3", ".", true, 0);
+    EXPECT_STREQ(ScopeName(own.scope), ScopeName(kMatching));
+    EXPECT_EQ(own.path, "C:\\ks\\other\\p3");
     SetEnvironmentVariableA("KSTEST_GUARD", nullptr);
 }
 
