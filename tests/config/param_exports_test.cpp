@@ -110,15 +110,20 @@ TEST_F(ParamExports, DeletionsAndTheirResults)
     EXPECT_EQ(set_(cfg.c_str(), nullptr, nullptr, nullptr), 1);
 }
 
+// Option 1, as the statistics clean-up passes it.
 TEST_F(ParamExports, CleanUpOptionDeletesAFileLeftEmpty)
 {
     const std::string cfg = folder_.MakeFile("stats.cfg", "[A]\r\n k = 1\r\n[]\r\n[B]\r\n[]\r\n");
-    EXPECT_EQ(SetConfigParam(cfg.c_str(), "A", "k", nullptr, kDeleteEmptyFile), 1);
+    EXPECT_EQ(SetConfigParam(cfg.c_str(), "A", "k", nullptr, 1), 1);
     EXPECT_EQ(kstest::ReadFile(cfg), "[A]\r\n[]\r\n[B]\r\n[]\r\n") << "an empty section keeps the file";
-    EXPECT_EQ(SetConfigParam(cfg.c_str(), "A", nullptr, nullptr, kDeleteEmptyFile), 1);
+    EXPECT_EQ(SetConfigParam(cfg.c_str(), "A", nullptr, nullptr, 1), 1);
     EXPECT_TRUE(kstest::FileExists(cfg));
-    EXPECT_EQ(SetConfigParam(cfg.c_str(), "B", nullptr, nullptr, kDeleteEmptyFile), 1);
+    EXPECT_EQ(SetConfigParam(cfg.c_str(), "B", nullptr, nullptr, 1), 1);
     EXPECT_FALSE(kstest::FileExists(cfg));
+    // Top-level entries keep the file after its last section is gone.
+    const std::string entries = folder_.MakeFile("entries.cfg", "top = 1\r\n[B]\r\n[]\r\n");
+    EXPECT_EQ(SetConfigParam(entries.c_str(), "B", nullptr, nullptr, 1), 1);
+    EXPECT_EQ(kstest::ReadFile(entries), " top = 1\r\n");
 }
 
 TEST_F(ParamExports, ImportMergesIntoTheTarget)
