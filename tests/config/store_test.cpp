@@ -11,7 +11,6 @@ namespace {
 
 using configtest::Dump;
 using configtest::ParseText;
-using configtest::Serialized;
 
 std::string Text(const ConfigText& text) { return std::string(text.Data(), text.Length()); }
 
@@ -118,8 +117,8 @@ TEST(ConfigStore, ScrambledFilesReadBackWithTheirSeedOnly)
     kstest::ScratchFolder folder("scrambled");
     const std::string path = folder / "secret.cfg";
     const uint32_t seed = 0xC0FFEE;
-    ConfigDocument document = ParseText("[General]\nAppTitle=Example\n[Install]\nGroup=Tools\n[]\n[]\n"), back, unkeyed;
-    const std::string plain = Serialized(document);
+    const std::string plain = "[General]\r\n AppTitle = Example\r\n [Install]\r\n  Group = Tools\r\n []\r\n[]\r\n";
+    ConfigDocument document = ParseText(plain), back, unkeyed;
     ASSERT_TRUE(document.SaveAs(path.c_str(), seed));
     const std::string bytes = kstest::ReadFile(path);
     EXPECT_NE(bytes, plain);

@@ -58,7 +58,7 @@ TEST(ResourceStrings, MessagesTakeTheApplicationName)
 {
     kstest::ModuleUnderTest module;
     std::string text;
-    ASSERT_TRUE(LoadResourceMessage(text, module.Handle(), IDS_NEED_ADMIN, "Probe"));
+    ASSERT_TRUE(LoadResourceMessage(text, module.Handle(), 3, "Probe"));
     if (JapaneseSystem())
         EXPECT_EQ(text, FromUtf8("Probe をアンインストールするには管理者権限が必要です。"));
     else
