@@ -30,12 +30,16 @@ protected:
     Import import_ = nullptr;
 };
 
+// The first section and entry of a name, compared with regard to case.
 TEST_F(ParamExports, GetReturnsTheValueOrTheDefault)
 {
-    const std::string cfg = folder_.MakeFile("a.cfg", "[General]\r\n Empty =\r\n Key = value with = sign\r\n[]\r\n");
+    const std::string cfg = folder_.MakeFile(
+        "a.cfg", "[General]\r\n Empty =\r\n Key = value with = sign\r\n Key = 2\r\n[]\r\n[General]\r\n Other = 3\r\n[]\r\n");
     EXPECT_STREQ(get_(cfg.c_str(), "General", "Key", "d"), "value with = sign");
     EXPECT_STREQ(get_(cfg.c_str(), "General", "Empty", "d"), "") << "an empty value is no missing value";
-    EXPECT_STREQ(get_(cfg.c_str(), "General", "key", "d"), "d") << "keys compare case-sensitively";
+    EXPECT_STREQ(get_(cfg.c_str(), "General", "key", "d"), "d");
+    EXPECT_STREQ(get_(cfg.c_str(), "general", "Key", "d"), "d");
+    EXPECT_STREQ(get_(cfg.c_str(), "General", "Other", "d"), "d");
     EXPECT_STREQ(get_(cfg.c_str(), "Other", "Key", nullptr), "");
     EXPECT_STREQ(get_(cfg.c_str(), nullptr, "Key", "d"), "d");
     EXPECT_STREQ(get_(Path("missing.cfg").c_str(), "General", "Key", "first"), "first");
