@@ -57,11 +57,6 @@ TEST_F(ParamExports, SetCreatesFoldersFilesAndSections)
     EXPECT_EQ(kstest::ReadFile(cfg),
               "[General]\r\n Title = Example\r\n [Install]\r\n  Group = Other\r\n []\r\n[]\r\n");
 
-    // Comments and unknown lines are gone after a change; the layout is the writer's.
-    const std::string messy = folder_.MakeFile("messy.cfg", "; comment\r\n[S]\r\nk=v\r\n# other\r\n");
-    EXPECT_EQ(set_(messy.c_str(), "S", "n", "1"), 1);
-    EXPECT_EQ(kstest::ReadFile(messy), "[S]\r\n k = v\r\n n = 1\r\n[]\r\n");
-
     // An empty file is replaced; a file name without a folder cannot be created.
     const std::string empty = folder_.MakeFile("empty.cfg", "");
     EXPECT_EQ(set_(empty.c_str(), "S", "k", "v"), 1);

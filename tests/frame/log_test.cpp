@@ -1,5 +1,6 @@
 #include "frame/log.h"
 #include "platform/reg_key.h"
+#include "platform/scoped_handle.h"
 #include "support/test_env.h"
 #include "support/test_thread.h"
 
@@ -153,7 +154,8 @@ TEST_F(LogTest, AppendKeepsTheEarlierRunsWithoutAGap)
     EXPECT_EQ(fresh.find("START"), fresh.rfind("START"));
 }
 
-// A numbered log never appends, even with APPEND on: it starts after the header.
+// The names "_2" to "_9" in turn while the ones before are held; a numbered log never
+// appends, even with APPEND on: it starts after the header.
 TEST_F(LogTest, FileHeldByAnotherWriterMovesTheLogToANumberedName)
 {
     SetOption(HKEY_CURRENT_USER, "APPEND=", 1);
@@ -161,16 +163,24 @@ TEST_F(LogTest, FileHeldByAnotherWriterMovesTheLogToANumberedName)
     kstest::WriteFile(LogPath("KSInst_2.log"), Header(1, "100", 1) + "\r\nSTART\tan earlier run" + std::string(300, '.'));
     kstest::FileHolder holder(LogPath(), FILE_SHARE_READ);
     ASSERT_TRUE(holder.Holding());
-    {
-        CVLog log;
-        log.Start(folder_.Path().c_str(), "KSInst");
-        log.Error("to the second file");
+    ScopedHandle held[10];  // the numbered names, held by this process
+    for (int number = 1; number <= 9; ++number) {
+        const std::string name = "KSInst_" + std::to_string(number) + ".log";
+        if (number > 1)
+            held[number].Reset(CreateFileA(LogPath(name.c_str()).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                           OPEN_ALWAYS, 0, nullptr));
+        {
+            CVLog log;
+            log.Start(folder_.Path().c_str(), "KSInst");
+            log.Error("%d held", number);
+        }
+        const std::string next = Read(("KSInst_" + std::to_string(number + 1) + ".log").c_str());
+        EXPECT_EQ(std::regex_match(next, std::regex(Header(1, "100", 1) + "\r\nSTART\t" + kTimestamp + "\r\n\r\nERROR\t" +
+                                                    kTimestamp + "\r\n" + std::to_string(number) + " held\r\n\r\nFINISH\t" +
+                                                    kTimestamp + "\r\n\r\n")),
+                  number < 9)
+            << number << ": " << next;
     }
-    const std::string bytes = Read("KSInst_2.log");
-    EXPECT_TRUE(std::regex_match(bytes, std::regex(Header(1, "100", 1) + "\r\nSTART\t" + kTimestamp + "\r\n\r\nERROR\t" +
-                                                   kTimestamp + "\r\nto the second file\r\n\r\nFINISH\t" +
-                                                   kTimestamp + "\r\n\r\n")))
-        << bytes;
 }
 
 TEST_F(LogTest, FolderComesFromTheVariableOrFallsBackToTheTemporaryFolder)

@@ -9,8 +9,7 @@ const std::string kKeyVariable = kstest::ProcessVariable("Velmo:CVLog:RegKey:0x"
 std::string LogKeyVariable()
 {
     char value[MAX_PATH] = {};
-    GetEnvironmentVariableA(kKeyVariable.c_str(), value, MAX_PATH);
-    return value;
+    return GetEnvironmentVariableA(kKeyVariable.c_str(), value, MAX_PATH) ? value : "";
 }
 
 TEST(ModuleLoad, SetsTheLogKeyVariableUnlessTheHostDid)

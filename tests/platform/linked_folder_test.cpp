@@ -12,13 +12,6 @@
 
 namespace {
 
-TEST(LinkedFolder, OnlyFoldersThatAreReparsePointsCount)
-{
-    EXPECT_TRUE(IsLinkedFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_FALSE(IsLinkedFolder(FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_ARCHIVE)) << "a file link goes as a file";
-    EXPECT_FALSE(IsLinkedFolder(INVALID_FILE_ATTRIBUTES));
-}
-
 // The test run links C:\kstest\<program>\folder-links\tree\linked to ..\target from the
 // host (tests/wine/folder_links.sh): Wine cannot create junctions or folder symbolic
 // links, but reports a Unix link to a folder as a folder and a reparse point.

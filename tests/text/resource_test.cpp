@@ -59,10 +59,8 @@ TEST(ResourceStrings, MessagesTakeTheApplicationName)
     kstest::ModuleUnderTest module;
     std::string text;
     ASSERT_TRUE(LoadResourceMessage(text, module.Handle(), 3, "Probe"));
-    if (JapaneseSystem())
-        EXPECT_EQ(text, FromUtf8("Probe をアンインストールするには管理者権限が必要です。"));
-    else
-        EXPECT_EQ(text, "You need administrator privileges to uninstall Probe.");
+    EXPECT_EQ(text, JapaneseSystem() ? FromUtf8("Probe をアンインストールするには管理者権限が必要です。")
+                                     : std::string("You need administrator privileges to uninstall Probe."));
     EXPECT_FALSE(LoadResourceMessage(text, module.Handle(), 4242, "Probe"));
 }
 
