@@ -51,7 +51,6 @@ void WriteDWord(const std::string& keyPath, const char* name, DWORD value)
     CVRegKey::Users.Create(keyPath.c_str(), KEY_SET_VALUE).SetDWord(name, value);
 }
 
-
 // Adds profiles to the running family's profile list, each with a folder below the
 // scratch folder, and removes every trace again at the end.
 class AllUsers : public testing::Test {
@@ -228,6 +227,7 @@ TEST_F(AllUsers, DefaultUserIsLoadedByNameOrWrittenDirectly)
     // Under that name only: a hive present there already is not the module's to write.
     LoadHive(kDefaultHive, hive);
     EXPECT_FALSE(EveryHiveReached(PU_INCLUDE_DEFAULT_USER));
+    EXPECT_TRUE(KeyExists(kDefaultHive)) << "nor unloaded";
     RegUnLoadKeyA(HKEY_USERS, kDefaultHive);
     DeleteFileA(hive.c_str());
     RemoveDirectoryA(kDefaultProfile);
