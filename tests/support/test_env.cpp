@@ -94,7 +94,8 @@ bool WriteFile(const std::string& path, const std::string& bytes)
 
 bool NtFamily()
 {
-    OSVERSIONINFOA version = {sizeof(version)};
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 

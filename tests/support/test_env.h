@@ -76,7 +76,6 @@ public:
     TestRegKey& operator=(const TestRegKey&) = delete;
 
     const std::string& Path() const { return path_; }
-    HKEY Root() const { return root_; }
 
 private:
     HKEY root_;
