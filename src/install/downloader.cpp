@@ -120,6 +120,8 @@ LONG InstallDownloader(const char* cfgPath, const char* sourceFolder)
         destination = registered;
     }
 
+    // The folder goes by the name as passed. A root, the Windows or system folder or a
+    // relative path passed by mistake is never removed whole (our own safeguard).
     if (sourceFolder && IsRemovableSourceFolder(sourceFolder))
         DeleteTree(sourceFolder, 0, nullptr, nullptr, kRetryDelayMs);
     CountInstalledCopy(cfgPath, copied, registered, destination);
