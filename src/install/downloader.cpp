@@ -48,8 +48,8 @@ bool IsSameOrAbove(const std::string& folder, std::string inner)
     return false;
 }
 
-// The counts and the description after the copy decision (step 10 of the install). A
-// registry error ends it silently.
+// The counts and the description once the copy is decided. A registry error ends this
+// silently; the key is created when missing (a fresh system may not have it yet).
 void CountInstalledCopy(const char* cfgPath, bool copied, const std::string& registered,
                         const std::string& destination)
 {
