@@ -243,8 +243,9 @@ TEST(LogScan, SecondBytesOfCharactersStartNoPrefix)
 {
     const bool doubleByte = _getmbcp() == 932;
     char locale[32] = {};
-    if (GetEnvironmentVariableA("KSINST_LOCALE", locale, sizeof(locale)))
+    if (GetEnvironmentVariableA("KSINST_LOCALE", locale, sizeof(locale))) {
         EXPECT_TRUE(doubleByte) << "the Japanese run has code page 932";
+    }
     struct Case {
         const char* log;
         bool inJapanese;  // whether the pair is removed on the Japanese system
