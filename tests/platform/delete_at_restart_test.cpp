@@ -1,5 +1,5 @@
 #include "platform/delete_at_restart.h"
-#include "restart_lists.h"
+#include "support/restart_lists.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "platform/delete_at_restart.h"
 #include "platform/delete_tree.h"
-#include "restart_lists.h"
+#include "support/restart_lists.h"
 #include "support/test_env.h"
 #include "support/test_thread.h"
 

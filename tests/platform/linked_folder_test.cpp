@@ -2,7 +2,7 @@
 #include "platform/delete_tree.h"
 #include "platform/folder_list.h"
 #include "platform/linked_folder.h"
-#include "restart_lists.h"
+#include "support/restart_lists.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>

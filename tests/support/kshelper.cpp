@@ -5,6 +5,7 @@
 //   kshelper hold <file> <event> [share]   opens the file (created if missing) with the
 //                                          share mode (default 0), signals "<event>.ready",
 //                                          and keeps the file open until <event> is set
+//   kshelper /UnregServer                  writes its command line to "<own path>.unreg"
 #include <windows.h>
 
 #include <cstdlib>
@@ -12,6 +13,19 @@
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && lstrcmpiA(argv[1], "/UnregServer") == 0) {
+        char marker[MAX_PATH + 8] = {};
+        GetModuleFileNameA(nullptr, marker, MAX_PATH);
+        lstrcatA(marker, ".unreg");
+        HANDLE file = CreateFileA(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return 2;
+        const char* line = GetCommandLineA();
+        DWORD written = 0;
+        WriteFile(file, line, static_cast<DWORD>(strlen(line)), &written, nullptr);
+        CloseHandle(file);
+        return 0;
+    }
     if (argc >= 3 && strcmp(argv[1], "exit") == 0)
         return static_cast<int>(strtoul(argv[2], nullptr, 0));
     if (argc >= 3 && strcmp(argv[1], "sleep") == 0) {

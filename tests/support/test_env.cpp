@@ -103,7 +103,7 @@ std::string ShortPath(const std::string& path)
 {
     char buffer[MAX_PATH] = {};
     const DWORD length = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? buffer : "";
+    return length > 0 && length < MAX_PATH ? std::string(buffer, length) : path;
 }
 
 std::string ProcessVariable(const char* prefix)

@@ -21,7 +21,7 @@ bool WriteFile(const std::string& path, const std::string& bytes);
 void RemoveTestTree(const std::string& path);
 
 // What the system itself says, never what the module under test makes of it: the
-// running family, the short form of an existing path ("" when it has none), and the
+// running family, the short form of an existing path (the path itself when it has none), and the
 // name of a per-process variable, `prefix` followed by the process id in hexadecimal.
 bool NtFamily();
 std::string ShortPath(const std::string& path);
@@ -76,6 +76,7 @@ public:
     TestRegKey& operator=(const TestRegKey&) = delete;
 
     const std::string& Path() const { return path_; }
+    HKEY Root() const { return root_; }
 
 private:
     HKEY root_;

@@ -1,4 +1,4 @@
-#include "restart_lists.h"
+#include "support/restart_lists.h"
 
 #include "platform/reg_key.h"
 #include "support/test_env.h"
