@@ -177,7 +177,8 @@ TEST_F(Shortcuts, UninstallRecordInTheProductConfiguration)
     EXPECT_EQ(kstest::ReadFile(productCfg), "[General]\r\n Title = kept\r\n[]\r\n") << "not asked to record";
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());
 
-    EXPECT_EQ(create_("V", "Links", folder.c_str(), 0, 1), 1);
+    // The key is the shortcut's path with one backslash before its name.
+    EXPECT_EQ(create_("V", "Links", (folder + "\\\\").c_str(), 0, 1), 1);
     EXPECT_EQ(kstest::ReadFile(productCfg), "[General]\r\n Title = kept\r\n[]\r\n[Uninstall]\r\n " + folder +
                                                 "\\V One.lnk = \r\n " + folder + "\\V Two.lnk = \r\n[]\r\n");
     EXPECT_EQ(module_.LogEntries(),
