@@ -70,7 +70,6 @@ KSINST_EXPORT(DWORD) KSWSetStatParamString(const char* section, const char* key,
 // data folders. Returns the number of channels processed.
 KSINST_EXPORT(LONG) KSWDeleteChannelsFromCfg(const char* cfgPath, const char* sectionPath,
                                              const char* productFolderName);
-
 // Installs the downloader described by `cfgPath` from `sourceFolder` when the delivered
 // copy is newer than the registered one, removes the source folder and counts the copy
 // in use. 1 when the description was read (whatever became of the copy), else 0.
