@@ -64,6 +64,16 @@ std::vector<std::string> InstalledModule::LogEntries() const
     return entries;
 }
 
+std::vector<std::string> InstalledModule::LogEntriesFrom(const std::string& origin) const
+{
+    std::vector<std::string> found;
+    for (const std::string& entry : LogEntries()) {
+        if (entry.compare(entry.find(' ') + 1, origin.size(), origin) == 0)
+            found.push_back(entry);
+    }
+    return found;
+}
+
 EventHolder::EventHolder(const std::string& name, bool signalled)
 {
     static LONG counter = 0;

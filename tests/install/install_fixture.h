@@ -36,6 +36,8 @@ public:
 
     // The log's entries since the module was loaded, each "LEVEL message".
     std::vector<std::string> LogEntries() const;
+    // Those of them whose message begins with `origin`.
+    std::vector<std::string> LogEntriesFrom(const std::string& origin) const;
 
 private:
     void Load();
