@@ -48,21 +48,13 @@ private:
     HMODULE module_ = nullptr;
 };
 
-// A second process holding the manual-reset event `name`, created signalled or not,
-// until this object is destroyed.
-class EventHolder {
+// A second process holding the manual-reset event `name`, created signalled or not.
+class EventHolder : public HelperHold {
 public:
-    EventHolder(const std::string& name, bool signalled);
-    ~EventHolder();
-    EventHolder(const EventHolder&) = delete;
-    EventHolder& operator=(const EventHolder&) = delete;
-
-    bool Holding() const { return holding_; }
-
-private:
-    HANDLE process_ = nullptr;
-    HANDLE release_ = nullptr;
-    bool holding_ = false;
+    EventHolder(const std::string& name, bool signalled)
+        : HelperHold("event \"" + name + "\" " + (signalled ? "1" : "0"))
+    {
+    }
 };
 
 // The file's bytes once it exists (polled up to `timeoutMs`); empty when it never came.

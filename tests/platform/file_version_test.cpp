@@ -36,8 +36,8 @@ TEST(FileVersion, FixedRecordFirstThenTheTranslatedString)
         {"strings only",
          FileWithVersion(folder, "strings.exe", kstest::StringsOnlyVersion("041104e4", "7.1 beta", 0x04e40411)), true,
          "7.1 beta"},
-        {"no translation", FileWithVersion(folder, "notrans.exe", kstest::StringsOnlyVersion("040904b0", "7.2", 0)), true,
-         ""},
+        {"no translation", FileWithVersion(folder, "notrans.exe", kstest::StringsOnlyVersion("040904b0", "7.2", 0)),
+         true, ""},
         {"no version resource", kstest::HelperPath(), false, ""},
     };
     // One object for all rows: a failed load must not keep the last file's version.

@@ -306,18 +306,15 @@ DWORD RunHelper(const std::string& arguments, DWORD timeoutMs)
     return code;
 }
 
-FileHolder::FileHolder(const std::string& path, DWORD share)
+HelperHold::HelperHold(const std::string& arguments)
 {
     static LONG counter = 0;
     char eventName[64];
     wsprintfA(eventName, "kstest.hold.%lu.%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
     release_ = CreateEventA(nullptr, TRUE, FALSE, eventName);
-    std::string readyName = std::string(eventName) + ".ready";
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (std::string(eventName) + ".ready").c_str());
     PROCESS_INFORMATION info = {};
-    char shareText[16];
-    wsprintfA(shareText, "%lu", share);
-    if (StartProcess("\"" + HelperPath() + "\" hold \"" + path + "\" " + eventName + " " + shareText, &info)) {
+    if (StartProcess("\"" + HelperPath() + "\" " + arguments + " " + eventName, &info)) {
         process_ = info.hProcess;
         HANDLE waits[] = {ready, process_};
         holding_ = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
@@ -325,7 +322,7 @@ FileHolder::FileHolder(const std::string& path, DWORD share)
     CloseHandle(ready);
 }
 
-FileHolder::~FileHolder()
+HelperHold::~HelperHold()
 {
     SetEvent(release_);
     if (process_) {

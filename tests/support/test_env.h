@@ -115,14 +115,14 @@ private:
 DWORD RunHelper(const std::string& arguments, DWORD timeoutMs = 30000);
 std::string HelperPath();
 
-// A second process that holds a file open without sharing (or with `share`) until
-// this object is destroyed.
-class FileHolder {
+// A second process, kshelper.exe run with `arguments` and the name of a release event,
+// that holds what it was asked to hold until this object is destroyed.
+class HelperHold {
 public:
-    explicit FileHolder(const std::string& path, DWORD share = 0);
-    ~FileHolder();
-    FileHolder(const FileHolder&) = delete;
-    FileHolder& operator=(const FileHolder&) = delete;
+    explicit HelperHold(const std::string& arguments);
+    ~HelperHold();
+    HelperHold(const HelperHold&) = delete;
+    HelperHold& operator=(const HelperHold&) = delete;
 
     bool Holding() const { return holding_; }
 
@@ -130,6 +130,15 @@ private:
     HANDLE process_ = nullptr;
     HANDLE release_ = nullptr;
     bool holding_ = false;
+};
+
+// Holds a file open without sharing (or with `share`).
+class FileHolder : public HelperHold {
+public:
+    explicit FileHolder(const std::string& path, DWORD share = 0)
+        : HelperHold("hold \"" + path + "\" " + std::to_string(share))
+    {
+    }
 };
 
 }  // namespace kstest
