@@ -1,0 +1,225 @@
+#include "uninstall/command_line_args.h"
+#include "uninstall/uninstall_options.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> Arguments(const char* line)
+{
+    CommandLineArgs args(line);
+    std::vector<std::string> list;
+    for (size_t i = 0; i < args.Count(); ++i)
+        list.push_back(args[i]);
+    return list;
+}
+
+TEST(CommandLine, TokenizerEdgeCases)
+{
+    using List = std::vector<std::string>;
+    const struct {
+        const char* line;
+        List arguments;
+    } rows[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a b\tc", {"a", "b", "c"}},
+        {"  a  ", {"a", ""}},                          // leading skipped, trailing gives one empty
+        {"a ", {"a"}},                                  // the one blank ends the argument
+        {"a  ", {"a", ""}},
+        {" ", {""}},
+        {"a\r\n\v\fb", {"a", "b"}},                        // every white-space byte separates
+        {"\"a b\" c", {"a b", "c"}},
+        {"\"a b\"", {"a b"}},
+        {"\"a\"b c\" d", {"a\"b c", "d"}},            // a quote followed by a letter stays
+        {"\"say \"hi\" now\" x", {"say \"hi", "now\"", "x"}},
+        {"\"unterminated arg", {"unterminated arg"}},
+        {"\"\"", {""}},
+        {"\"\" x", {"", "x"}},
+        {"\"", {""}},
+        {"a\"b c", {"a\"b", "c"}},                    // quotes inside an unquoted argument stay
+        {"\"a\"  b", {"a", "b"}},
+        {"\"a\" ", {"a"}},                             // the closing quote takes its one blank
+        {"\"a\"  ", {"a", ""}},
+        {"/cfg=\"C:\\Program Files\\x.cfg\"", {"/cfg=\"C:\\Program", "Files\\x.cfg\""}},
+        {"\"/cfg=C:\\Program Files\\x.cfg\" /s", {"/cfg=C:\\Program Files\\x.cfg", "/s"}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Arguments(row.line), row.arguments) << "[" << row.line << "]";
+
+    CommandLineArgs args("one");
+    EXPECT_STREQ(args[0], "one");
+    EXPECT_EQ(args[1], nullptr);
+    EXPECT_EQ(args[100], nullptr);
+}
+
+TEST(CommandLine, NullMeansTheProcessCommandLine)
+{
+    CommandLineArgs own(nullptr);
+    const std::vector<std::string> expected = Arguments(GetCommandLineA());
+    ASSERT_GE(own.Count(), 1u);
+    ASSERT_EQ(own.Count(), expected.size());
+    for (size_t i = 0; i < own.Count(); ++i)
+        EXPECT_EQ(own[i], expected[i]);
+    EXPECT_NE(std::string(own[0]).find("tests_uninstall"), std::string::npos) << own[0];
+}
+
+TEST(CommandLine, TheCopyIsPrivate)
+{
+    char line[] = "\"a b\" c";
+    CommandLineArgs args(line);
+    EXPECT_STREQ(line, "\"a b\" c") << "the caller's text is not written";
+    ASSERT_EQ(args.Count(), 2u);
+    EXPECT_TRUE(args[0] < line || args[0] >= line + sizeof(line));
+    line[1] = 'X';
+    EXPECT_STREQ(args[0], "a b");
+}
+
+class UninstallSwitches : public testing::Test {
+protected:
+    UninstallSwitches() { g_UninstallOptions.Reset(); }
+    ~UninstallSwitches() override { g_UninstallOptions.Reset(); }
+};
+
+TEST_F(UninstallSwitches, TableAppliesInAnyCase)
+{
+    const struct {
+        const char* line;
+        bool silent, noRestart, installMode, leaveLogs, oneProcess, leaveStats;
+        const char* cfgPath;
+    } rows[] = {
+        {"", false, false, false, false, false, false, ""},
+        {"/s", true, false, false, false, false, false, ""},
+        {"/S", true, false, false, false, false, false, ""},
+        {"/nr", false, true, false, false, false, false, ""},
+        {"/NR", false, true, false, false, false, false, ""},
+        {"/install", true, false, true, false, false, false, ""},
+        {"/Install", true, false, true, false, false, false, ""},
+        {"/leavelogs", false, false, false, true, false, false, ""},
+        {"/LEAVELOGS", false, false, false, true, false, false, ""},
+        {"/oneprocess", false, false, false, false, true, false, ""},
+        {"/OneProcess", false, false, false, false, true, false, ""},
+        {"/leavestats", false, false, false, false, false, true, ""},
+        {"/LeaveStats", false, false, false, false, false, true, ""},
+        {"/cfg=C:\\a.cfg", false, false, false, false, false, false, "C:\\a.cfg"},
+        {"/CFG=C:\\A.cfg", false, false, false, false, false, false, "C:\\A.cfg"},
+        {"/cfg=", false, false, false, false, false, false, ""},
+        {"/cfg=C:\\first.cfg /cfg=C:\\second.cfg", false, false, false, false, false, false, "C:\\second.cfg"},
+        {"\"/cfg=C:\\Program Files\\P\\p.cfg\" /s", true, false, false, false, false, false,
+         "C:\\Program Files\\P\\p.cfg"},
+        {"/s /nr /install /leavelogs /oneprocess /leavestats /cfg=x", true, true, true, true, true, true, "x"},
+        // Near misses match nothing.
+        {"/silent s -s /s2 /n /nrx /installx /leavelog /cfg /cf=x cfg=x /oneproces /leavestat", false, false,
+         false, false, false, false, ""},
+        // Trailing white space: the extra empty argument matches nothing.
+        {"/s   ", true, false, false, false, false, false, ""},
+        {"rundll32.exe KSInst.dll,ExUninstall /NR", false, true, false, false, false, false, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        g_UninstallOptions.Reset();
+        ParseUninstallSwitches(row.line);
+        const UninstallOptions& o = g_UninstallOptions;
+        EXPECT_EQ(o.silent, row.silent);
+        EXPECT_EQ(o.noRestart, row.noRestart);
+        EXPECT_EQ(o.installMode, row.installMode);
+        EXPECT_EQ(o.leaveLogs, row.leaveLogs);
+        EXPECT_EQ(o.oneProcess, row.oneProcess);
+        EXPECT_EQ(o.leaveStats, row.leaveStats);
+        EXPECT_EQ(o.cfgPath, row.cfgPath);
+        EXPECT_FALSE(o.runningTemp) << "set from the environment only";
+    }
+}
+
+TEST_F(UninstallSwitches, SwitchesAddToTheStateAndResetClearsIt)
+{
+    ParseUninstallSwitches("/s /cfg=one");
+    ParseUninstallSwitches("/nr");
+    EXPECT_TRUE(g_UninstallOptions.silent) << "an earlier switch stays";
+    EXPECT_TRUE(g_UninstallOptions.noRestart);
+    EXPECT_EQ(g_UninstallOptions.cfgPath, "one");
+    g_UninstallOptions.appName = "Probe";
+    g_UninstallOptions.errorMessage = "message";
+    g_UninstallOptions.productConfig.SetString("General", "Path", "C:\\p");
+    g_UninstallOptions.Reset();
+    EXPECT_FALSE(g_UninstallOptions.silent);
+    EXPECT_FALSE(g_UninstallOptions.noRestart);
+    EXPECT_EQ(g_UninstallOptions.cfgPath, "");
+    EXPECT_EQ(g_UninstallOptions.appName, "");
+    EXPECT_EQ(g_UninstallOptions.errorMessage, "");
+    EXPECT_EQ(g_UninstallOptions.productConfig.GetString("General", "Path", "none"), "none");
+}
+
+std::wstring Letters(size_t length)
+{
+    std::wstring value;
+    for (size_t i = 0; i < length; ++i)
+        value.push_back(static_cast<wchar_t>(L'a' + i % 26));
+    return value;
+}
+
+// Values are set through the wide call: under Wine the ANSI call faults from 32,767
+// bytes on, and no variable holds more than 32,766 characters.
+TEST(EnvironmentVariables, SizeLimitsAndDefaults)
+{
+    const wchar_t kName[] = L"KSTEST_UNINSTALL_VAR";
+    const struct {
+        size_t length;  // of the value; npos: not set
+        bool read;
+    } rows[] = {
+        {std::string::npos, false}, {0, false}, {1, true}, {260, true}, {4096, true},
+        {32766, true},  // size 32,767 with the terminator
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.length);
+        const std::wstring wide = Letters(row.length == std::string::npos ? 0 : row.length);
+        ASSERT_TRUE(SetEnvironmentVariableW(kName, row.length == std::string::npos ? nullptr : wide.c_str()));
+        const std::string value(wide.begin(), wide.end());
+        const std::string got = GetEnvVar("KSTEST_UNINSTALL_VAR", "fallback");
+        // Sizes only: a failure must not print 32,766 bytes.
+        EXPECT_TRUE(got == (row.read ? value : "fallback")) << "got " << got.size() << " bytes";
+        EXPECT_TRUE(GetEnvVar("kstest_uninstall_var", nullptr) == (row.read ? value : std::string())) << "any case";
+    }
+    SetEnvironmentVariableW(kName, nullptr);
+    EXPECT_EQ(GetEnvVar(nullptr, "fallback"), "fallback");
+    EXPECT_EQ(GetEnvVar(nullptr, nullptr), "");
+    SetEnvironmentVariableA(kAppNameVariable, "Probe App");
+    EXPECT_EQ(GetEnvVar("KSREMOVE_APPNAME", nullptr), "Probe App");
+    SetEnvironmentVariableA(kAppNameVariable, nullptr);
+}
+
+// 40,000 bytes fit into Wine's 32,766 characters only as double-byte characters: the
+// Japanese run holds this case. Wine sizes double-byte values in characters and cuts
+// the read short: a value is then either read whole or not at all.
+TEST(EnvironmentVariables, FortyThousandBytesGiveTheDefault)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs the Japanese code page";
+    const wchar_t kName[] = L"KSTEST_UNINSTALL_WIDE";
+    for (size_t characters : {100u, 16383u, 20000u}) {
+        SCOPED_TRACE(characters);
+        ASSERT_TRUE(SetEnvironmentVariableW(kName, std::wstring(characters, L'\x8868').c_str()));  // two bytes each
+        const std::string got = GetEnvVar("KSTEST_UNINSTALL_WIDE", "fallback");
+        if (characters * 2 + 1 <= 32767)
+            EXPECT_TRUE(got.size() == characters * 2 || got == "fallback") << "got " << got.size() << " bytes";
+        else
+            EXPECT_TRUE(got == "fallback") << "got " << got.size() << " bytes";
+    }
+    SetEnvironmentVariableW(kName, nullptr);
+}
+
+TEST(EnvironmentVariables, HandOverNames)
+{
+    EXPECT_STREQ(kAppNameVariable, "KSREMOVE_APPNAME");
+    EXPECT_STREQ(kDelFileVariable, "KSREMOVE_DELFILE");
+    EXPECT_STREQ(kDelDirVariable, "KSREMOVE_DELDIR");
+    EXPECT_STREQ(kRebootVariable, "KSREMOVE_REBOOT");
+}
+
+}  // namespace
