@@ -134,18 +134,25 @@ void CVLog::Start(const char* folderArg, const char* baseNameArg)
     ReadHeaderOptions(path);
     ReadRegistryOptions(baseName);
 
-    bool keepContent = Append;
-    if (!file_.Open(path, Append)) {
-        keepContent = false;
+    // A log that is already open refuses its main name, as the open of a file held by
+    // another writer does: the earlier run's file is kept whole and a numbered one
+    // takes over. When none opens, writing goes on where it was.
+    LogFile opened;
+    bool keepContent = false;
+    if (!file_.IsOpen() && opened.Open(path, Append)) {
+        keepContent = Append;
+    } else {
         for (int number = 2; number <= 9; ++number) {
             std::string numbered;
             FormatString(numbered, "%s\\%s_%d.log", folder.c_str(), baseName.c_str(), number);
-            if (file_.Open(numbered, false))
+            if (opened.Open(numbered, false))
                 break;
         }
     }
-    if (!file_.IsOpen())
+    if (!opened.IsOpen())
         return;
+    file_.Swap(opened);
+    opened.Close();
 
     const DWORD oldSize = file_.Size();
     file_.SetPosition(0);

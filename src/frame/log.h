@@ -26,7 +26,8 @@ public:
     // Opens the log file folder\baseName.log. A null or empty folder means the
     // log-folder variable, else the temporary folder; a null or empty base name
     // means "glog". Options come from the old file's header, then the registry.
-    // Never fails: without a usable file every later write does nothing.
+    // Never fails: without a usable file every later write does nothing. A second
+    // start keeps the open file whole and moves on to the numbered names.
     void Start(const char* folder, const char* baseName);
 
     // One entry each, printf-style; "%b" stands for a UTF-16 string argument.

@@ -3,6 +3,8 @@
 #include "text/format.h"
 #include "text/string_ops.h"
 
+#include <utility>
+
 LogFile::~LogFile() { Close(); }
 
 bool LogFile::Open(const std::string& path, bool keepContent)
@@ -72,4 +74,10 @@ void LogFile::Close()
         CloseHandle(handle_);
         handle_ = INVALID_HANDLE_VALUE;
     }
+}
+
+void LogFile::Swap(LogFile& other)
+{
+    std::swap(handle_, other.handle_);
+    std::swap(count_, other.count_);
 }

@@ -29,6 +29,8 @@ public:
     void Write(const char* text);
     void WriteInt(int value);
     void Close();
+    // Exchanges the files (handles and counts) of the two objects.
+    void Swap(LogFile& other);
 
     DWORD Count() const { return count_; }
     DWORD Size() const;

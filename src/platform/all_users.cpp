@@ -145,17 +145,29 @@ bool ApplyToAllUsers(const char* subKey, const char* valueName, const void* data
     return allDone;
 }
 
+namespace {
+
+// A write never deletes: a null value name would make it a key deletion, and the copy
+// and move options would make it a copy or move that can delete its source.
+constexpr DWORD kWriteOptions = PU_INCLUDE_DEFAULT_USER | PU_ONLY_EXISTING;
+
+// The key's default value has the empty name.
+const char* WrittenName(const char* valueName) { return valueName ? valueName : ""; }
+
+}  // namespace
+
 bool WriteStringToAllUsers(const char* subKey, const char* valueName, const char* text, DWORD options)
 {
     // A null text writes an empty string: a null datum would turn the write into a
     // deletion of the value.
     const char* data = text ? text : "";
-    return ApplyToAllUsers(subKey, valueName, data, static_cast<DWORD>(strlen(data) + 1), REG_SZ, options);
+    return ApplyToAllUsers(subKey, WrittenName(valueName), data, static_cast<DWORD>(strlen(data) + 1), REG_SZ,
+                           options & kWriteOptions);
 }
 
 bool WriteDWordToAllUsers(const char* subKey, const char* valueName, DWORD value, DWORD options)
 {
-    return ApplyToAllUsers(subKey, valueName, &value, sizeof(value), REG_DWORD, options);
+    return ApplyToAllUsers(subKey, WrittenName(valueName), &value, sizeof(value), REG_DWORD, options & kWriteOptions);
 }
 
 bool DeleteKeyFromAllUsers(const char* subKey, bool includeDefault, bool onlyIfEmpty)

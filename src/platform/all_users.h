@@ -15,6 +15,9 @@
 bool ApplyToAllUsers(const char* subKey, const char* valueName, const void* data, DWORD size, DWORD type,
                      DWORD options);
 
+// Writes the value below every profile's root; a null `valueName` writes the key's
+// default value. Of `options` only PU_INCLUDE_DEFAULT_USER and PU_ONLY_EXISTING count:
+// a write never deletes a key or a value.
 bool WriteStringToAllUsers(const char* subKey, const char* valueName, const char* text, DWORD options);
 bool WriteDWordToAllUsers(const char* subKey, const char* valueName, DWORD value, DWORD options);
 bool DeleteKeyFromAllUsers(const char* subKey, bool includeDefault, bool onlyIfEmpty);

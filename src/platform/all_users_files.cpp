@@ -3,6 +3,7 @@
 #include "config/param_writer.h"
 #include "frame/exports.h"
 #include "platform/delete_tree.h"
+#include "platform/deletion_guard.h"
 #include "platform/paths.h"
 #include "platform/user_profiles.h"
 #include "text/string_ops.h"
@@ -30,27 +31,20 @@ std::vector<std::string> ProfileFolders(bool includeDefault)
 
 bool HasWildcard(const std::string& name) { return name.find_first_of("?*") != std::string::npos; }
 
-// "C:", "C:\" or "\\": a whole drive is never a folder to delete.
-bool IsDriveRoot(std::string folder)
-{
-    TrimRight(folder, '\\');
-    return folder.empty() || (folder.size() == 2 && folder[1] == ':');
-}
-
 }  // namespace
 
 void DeleteTreeForAllUsers(const char* relativePath, DWORD flags, const char* pattern, const char* stopRelative,
                            DWORD retryDelayMs, bool includeDefault)
 {
-    std::string relative = relativePath ? relativePath : "";
-    TrimLeft(relative, '\\');
-    TrimRight(relative, '\\');
-    if (relative.empty())
-        return;
+    const DeletionGuard guard;
+    const bool matching = (flags & DT_ONLY_MATCHING) != 0;
     const std::string stop = stopRelative ? stopRelative : "";
     for (const std::string& folder : ProfileFolders(includeDefault)) {
+        const GuardedPath target = guard.CheckBelow(folder, relativePath, matching, 0);
+        if (target.scope == DeletionScope::Refused)
+            continue;
         const std::string stopFolder = folder + "\\" + stop;
-        DeleteTree((folder + "\\" + relative).c_str(), flags, pattern, stopFolder.c_str(), retryDelayMs);
+        DeleteTree(target.path, flags, pattern, stopFolder.c_str(), retryDelayMs);
     }
 }
 
@@ -80,7 +74,8 @@ KSINST_EXPORT(LONG) KSWDelDir(const char* path, LONG allUsers)
             folder = GetDirectory(copy);
         }
         const DWORD flags = pattern.empty() ? 0 : DT_ONLY_MATCHING;
-        if (allUsers == 0 && !IsDriveRoot(folder))
+        // A refusal of the guard (result 5) is silent here, like every other result.
+        if (allUsers == 0)
             DeleteTree(folder.c_str(), flags, pattern.c_str(), nullptr, kRetryDelayMs);
         else
             DeleteTreeForAllUsers(folder.c_str(), flags, pattern.c_str(), nullptr, kRetryDelayMs, true);

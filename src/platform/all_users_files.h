@@ -5,8 +5,9 @@
 
 // DeleteTree of "<profile>\<relativePath>" for every profile folder (and the default
 // user's with `includeDefault`), stopping emptied-parent removal at
-// "<profile>\<stopRelative>". Results are not collected. An empty relative path does
-// nothing: it would name the profile folder itself.
+// "<profile>\<stopRelative>". Results are not collected. Each path passes the
+// DeletionGuard below its own profile folder: one that leaves the profile, or names the
+// profile folder itself for more than its matching files, is skipped.
 void DeleteTreeForAllUsers(const char* relativePath, DWORD flags, const char* pattern, const char* stopRelative,
                            DWORD retryDelayMs, bool includeDefault);
 

@@ -1,6 +1,7 @@
 #include "platform/delete_tree.h"
 
 #include "platform/delete_at_restart.h"
+#include "platform/deletion_guard.h"
 #include "platform/linked_folder.h"
 #include "platform/paths.h"
 #include "platform/scoped_handle.h"
@@ -13,16 +14,21 @@ namespace {
 struct TreeRequest {
     DWORD flags;
     const char* pattern;
-    const char* stopFolder;
+    const char* stopFolder;  // resolved by the guard's rules
     DWORD retryDelayMs;
+    const DeletionGuard* guard;
 };
+
+constexpr DWORD kGuardedFlags = DT_ONLY_IF_EMPTY | DT_SKIP_SUBFOLDERS | DT_ONLY_MATCHING;
 
 bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
-void RemoveEmptyParents(const std::string& path, const char* stopFolder)
+// `path` is resolved, so the climb never reaches a bare "X:" (the drive's current
+// folder); it ends at the first protected folder whatever the stop folder says.
+void RemoveEmptyParents(const std::string& path, const TreeRequest& request)
 {
     for (std::string parent = GetDirectory(path); !parent.empty();) {
-        if (PathEquals(parent, stopFolder))
+        if (PathEquals(parent, request.stopFolder) || request.guard->IsProtected(parent))
             break;
         if (GetFileAttributesA(parent.c_str()) != INVALID_FILE_ATTRIBUTES && !RemoveDirectoryA(parent.c_str()))
             break;
@@ -34,8 +40,31 @@ void RemoveEmptyParents(const std::string& path, const char* stopFolder)
 DWORD Done(const std::string& path, const TreeRequest& request)
 {
     if ((request.flags & DT_REMOVE_EMPTY_PARENTS) && !(request.flags & DT_INNER))
-        RemoveEmptyParents(path, request.stopFolder);
+        RemoveEmptyParents(path, request);
     return ERROR_SUCCESS;
+}
+
+// A linked folder given with flags that judge its content: the content belongs to the
+// link's target and is never deleted, so it is judged as it shows and stays. Returns
+// the result, or ERROR_MORE_DATA when the link itself may go.
+DWORD JudgeLinkedFolder(const std::string& path, const TreeRequest& request)
+{
+    const DWORD flags = request.flags;
+    if ((flags & DT_ONLY_MATCHING) && (!request.pattern || !*request.pattern))
+        return ERROR_INVALID_PARAMETER;
+    WIN32_FIND_DATAA entry;
+    ScopedFindHandle find(FindFirstFileA((path + "\\*.*").c_str(), &entry));
+    if (!find.IsValid())
+        return ERROR_INVALID_HANDLE;
+    bool showsEntries = false;
+    do {
+        showsEntries = showsEntries || !IsDotEntry(entry.cFileName);
+    } while (!showsEntries && FindNextFileA(find.Get(), &entry));
+    if (showsEntries && (flags & DT_ONLY_IF_EMPTY))
+        return ERROR_DIR_NOT_EMPTY;
+    if (showsEntries || (flags & DT_ONLY_MATCHING))
+        return (flags & DT_INNER) ? ERROR_CURRENT_DIRECTORY : ERROR_SUCCESS;
+    return ERROR_MORE_DATA;
 }
 
 bool RemoveEntry(const std::string& path, bool isFolder)
@@ -56,6 +85,11 @@ DWORD DeleteEntry(const std::string& path, DWORD attributes, const TreeRequest& 
     const bool isLink = IsLinkedFolder(attributes);
     bool mayDeleteNow = true;
 
+    if (isLink && (flags & kGuardedFlags)) {
+        const DWORD judged = JudgeLinkedFolder(path, request);
+        if (judged != ERROR_MORE_DATA)
+            return judged;
+    }
     if (isFolder && !isLink) {
         if ((flags & DT_ONLY_MATCHING) && (!request.pattern || !*request.pattern))
             return ERROR_INVALID_PARAMETER;
@@ -63,7 +97,7 @@ DWORD DeleteEntry(const std::string& path, DWORD attributes, const TreeRequest& 
         bool somethingLeft = (flags & DT_ONLY_MATCHING) != 0;
         // The pattern chooses only the top folder's files: every subfolder goes whole.
         const TreeRequest inner = {(flags & ~DT_ONLY_MATCHING) | DT_INNER, request.pattern, request.stopFolder,
-                                   request.retryDelayMs};
+                                   request.retryDelayMs, request.guard};
         const std::string prefix = path + "\\";
         WIN32_FIND_DATAA entry;
         ScopedFindHandle find(FindFirstFileA((prefix + "*.*").c_str(), &entry));
@@ -125,6 +159,17 @@ DWORD DeleteEntry(const std::string& path, DWORD attributes, const TreeRequest& 
 DWORD DeleteTree(const std::string& path, DWORD flags, const char* pattern, const char* stopFolder,
                  DWORD retryDelayMs)
 {
-    const TreeRequest request = {flags, pattern, stopFolder, retryDelayMs};
-    return DeleteEntry(path, GetFileAttributesA(path.c_str()), request);
+    const DeletionGuard guard;
+    const GuardedPath target = guard.Check(path.c_str(), (flags & DT_ONLY_MATCHING) != 0, 0);
+    if (target.scope == DeletionScope::Refused)
+        return ERROR_ACCESS_DENIED;
+    // Of a protected folder only the matching files go: never a subfolder, never the
+    // folder, and so no parent either.
+    if (target.scope == DeletionScope::MatchingFiles)
+        flags = (flags | DT_SKIP_SUBFOLDERS) & ~DT_REMOVE_EMPTY_PARENTS;
+    std::string stop;
+    if (stopFolder && !DeletionGuard::Resolve(stopFolder, 0, stop))
+        stop = stopFolder;
+    const TreeRequest request = {flags, pattern, stopFolder ? stop.c_str() : nullptr, retryDelayMs, &guard};
+    return DeleteEntry(target.path, GetFileAttributesA(target.path.c_str()), request);
 }

@@ -18,11 +18,15 @@ constexpr DWORD DT_INNER = 0x8000;                 // the walk's own recursive c
 // folder, in listing order). Read-only, hidden and system entries are deleted too. An
 // entry in use is tried again once after `retryDelayMs` (0: no retry) and then, unless
 // DT_NO_RESTART, scheduled for deletion at restart. A linked folder (IsLinkedFolder)
-// is removed as a link; what it points to is never touched. Results: 0 done (or
-// nothing there), 6 the folder cannot be listed, 16 something was left (inner calls
-// only), 32 an entry is still there and not scheduled, 87 DT_ONLY_MATCHING with no
-// pattern, 145 DT_ONLY_IF_EMPTY and not empty, 3010 something scheduled at restart.
-// With DT_REMOVE_EMPTY_PARENTS and result 0, the emptied parents of `path` are removed
-// up to `stopFolder` (null: none) or the first one that cannot be removed.
+// is removed as a link; what it points to is never touched, and a link given with
+// DT_ONLY_IF_EMPTY, DT_SKIP_SUBFOLDERS or DT_ONLY_MATCHING stays while it shows
+// entries. The path passes the DeletionGuard first and is deleted as it resolves: a
+// protected folder is refused (5), or with DT_ONLY_MATCHING loses only its matching
+// files. Results: 0 done (or nothing there), 5 refused, 6 the folder cannot be listed,
+// 16 something was left (inner calls only), 32 an entry is still there and not
+// scheduled, 87 DT_ONLY_MATCHING with no pattern, 145 DT_ONLY_IF_EMPTY and not empty,
+// 3010 something scheduled at restart. With DT_REMOVE_EMPTY_PARENTS and result 0, the
+// emptied parents are removed up to `stopFolder` (null: none), the first protected
+// folder, or the first one that cannot be removed.
 DWORD DeleteTree(const std::string& path, DWORD flags, const char* pattern, const char* stopFolder,
                  DWORD retryDelayMs);

@@ -68,8 +68,14 @@ void CVRegKey::Attach(HKEY handle)
     Close();
     if (!handle)
         return;
-    // Allocated before the handle is taken, so a failed allocation leaves this empty.
-    sharedCount_ = new LONG(0);
+    // The handle has no other owner: a failed allocation of its count closes it.
+    try {
+        sharedCount_ = new LONG(0);
+    } catch (...) {
+        if (!IsPredefinedRoot(handle))
+            RegCloseKey(handle);
+        throw;
+    }
     handle_ = handle;
     InterlockedIncrement(sharedCount_);
 }

@@ -40,7 +40,9 @@ public:
     CVRegKey& operator=(const CVRegKey& other);
     ~CVRegKey();
 
-    // Releases what this wrapper held, then owns `handle` with a new count.
+    // Releases what this wrapper held, then owns `handle` with a new count. When the
+    // count cannot be allocated, `handle` is closed (a predefined root excepted), the
+    // wrapper is left empty and std::bad_alloc is thrown.
     void Attach(HKEY handle);
     // Releases this wrapper's share; the last share closes the key. Leaves it empty.
     void Close();

@@ -5,6 +5,8 @@
 #include "platform/system_version.h"
 #include "text/string_ops.h"
 
+#include <memory>
+
 CUserHive::~CUserHive() { Unload(); }
 
 bool CUserHive::Load(const char* hiveFile, const char* keyName, const CVRegKey& root)
@@ -34,14 +36,16 @@ bool CUserHive::Load(const char* hiveFile, const char* keyName, const CVRegKey& 
     } catch (const CVRegKey::CSystemException&) {
         loadedByUs_ = true;
     }
+    // The count exists before the hive is loaded, so a loaded hive always has an owner.
+    std::unique_ptr<LONG> count(loadedByUs_ ? new LONG(0) : nullptr);
     const LONG result = RegLoadKeyA(root_.Handle(), keyName_.c_str(), path.c_str());
     if (result != ERROR_SUCCESS) {
         loadedByUs_ = false;
         SetLastError(static_cast<DWORD>(result));
         return false;
     }
-    if (loadedByUs_) {
-        ownership_ = new LONG(0);
+    if (count) {
+        ownership_ = count.release();
         InterlockedIncrement(ownership_);
     }
     return true;

@@ -17,7 +17,8 @@ public:
 
     // Loads `hiveFile` as `keyName` below `root`. A name that is already present below
     // the root is never loaded again: the load then fails and the present hive is left
-    // alone. On failure the thread's last error holds the load's result.
+    // alone. On failure the thread's last error holds the load's result. Throws
+    // std::bad_alloc, with nothing loaded, when memory runs out.
     bool Load(const char* hiveFile, const char* keyName, const CVRegKey& root);
     // Unloads the hive if this holder loaded it; the unload's result (0 when nothing
     // was unloaded) is left as the thread's last error.

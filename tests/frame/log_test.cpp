@@ -167,6 +167,33 @@ TEST_F(LogTest, FileHeldByAnotherWriterMovesTheLogToANumberedName)
     EXPECT_NE(bytes.find("to the second file"), std::string::npos);
 }
 
+// The log is started once by the module; a second start must not cut what the first
+// one wrote, whatever the append option says.
+TEST_F(LogTest, SecondStartKeepsTheOpenFileAndMovesToNumberedNames)
+{
+    {
+        CVLog log;
+        log.Start(folder_.Path().c_str(), "KSInst");
+        log.Error("first run");
+        const std::string first = Read();
+        log.Start(folder_.Path().c_str(), "KSInst");
+        log.Error("second run");
+        EXPECT_EQ(Read(), first);
+        log.Start(folder_.Path().c_str(), "KSInst");
+        log.Error("third run");
+        EXPECT_EQ(Read(), first);
+    }
+    const std::string second = Read("KSInst_2.log"), third = Read("KSInst_3.log");
+    EXPECT_TRUE(std::regex_match(second, std::regex(Header(1, "100", 0) + "\r\nSTART\t" + kTimestamp +
+                                                    "\r\n\r\nERROR\t" + kTimestamp + "\r\nsecond run")))
+        << second;
+    EXPECT_TRUE(std::regex_match(third, std::regex(Header(1, "100", 0) + "\r\nSTART\t" + kTimestamp +
+                                                   "\r\n\r\nERROR\t" + kTimestamp + "\r\nthird run" +
+                                                   "\r\n\r\nFINISH\t" + kTimestamp + "\r\n\r\n")))
+        << third;
+    EXPECT_EQ(Read().find("START"), Read().rfind("START"));
+}
+
 TEST_F(LogTest, FolderComesFromTheVariableOrFallsBackToTheTemporaryFolder)
 {
     const std::string deep = folder_ / "a\\b\\c";

@@ -2,6 +2,7 @@
 // Under Wine a hive loaded with RegLoadKey forgets what was written when it is unloaded,
 // so writes are checked in hives that are present (loaded) while the module runs, and
 // temporary loads by what they leave behind: nothing loaded.
+#include "failing_allocation.h"
 #include "platform/all_users.h"
 #include "platform/all_users_files.h"
 #include "platform/reg_key.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -250,6 +252,50 @@ TEST_F(AllUsers, HiveHolderUnloadsOnlyWhatItLoaded)
     CUserHive missing;
     EXPECT_FALSE(missing.Load((folder + "\\absent.dat").c_str(), kLoggedOff, CVRegKey::Users));
     EXPECT_FALSE(missing.Load(folder.c_str(), kLoggedOff, CVRegKey::Users)) << "a folder is no hive";
+}
+
+// An "add" export never deletes: without a value name it writes the key's default
+// value, and options that would copy or move are not taken.
+TEST_F(AllUsers, AddExportsWriteTheDefaultValueAndNeverDelete)
+{
+    AddProfile(kLoggedOn, 0, false);
+    MakeLoggedOnUser(kLoggedOn);
+    WriteDWord(In(kLoggedOn), "Seed", 1);
+    kstest::ModuleUnderTest module;
+    auto addString = module.Export<LONG(WINAPI*)(const char*, const char*, const char*, DWORD)>(
+        "KSWAddRegStringToAllUsers");
+    auto addDWord = module.Export<LONG(WINAPI*)(const char*, const char*, DWORD, DWORD)>("KSWAddRegDWordToAllUsers");
+    ASSERT_TRUE(addString && addDWord);
+
+    EXPECT_EQ(addString(kSubKey, nullptr, "default text", 0), 1);
+    EXPECT_EQ(CVRegKey::Users.Open(In(kLoggedOn).c_str(), KEY_QUERY_VALUE).GetString("", "none"), "default text");
+    EXPECT_EQ(addDWord(kSubKey, nullptr, 7, PU_DELETE_KEY_IF_EMPTY), 1);
+    EXPECT_EQ(ReadDWord(In(kLoggedOn), ""), 7u);
+    EXPECT_EQ(ReadDWord(In(kLoggedOn), "Seed"), 1u);
+
+    EXPECT_EQ(addString(kSubKey, "Seed", "Target", PU_COPY_VALUE | PU_DELETE_SOURCE), 1);
+    EXPECT_EQ(addDWord(kSubKey, "Seed", 2, PU_COPY_KEY | PU_DELETE_SOURCE), 1);
+    EXPECT_EQ(ReadDWord(In(kLoggedOn), "Seed"), 2u);
+    EXPECT_EQ(ReadDWord(In(kLoggedOn), "Target"), 0xDEADu);
+}
+
+// A hive that was loaded has an owner from the start: when memory runs out it is
+// never left loaded.
+TEST_F(AllUsers, HiveIsNeverLeftLoadedWhenMemoryRunsOut)
+{
+    const std::string file = AddProfile(kLoggedOff, 0, true) + ProfileHiveFileName();
+    bool thrown = false;
+    try {
+        CUserHive hive;
+        kstest::FailingAllocation failing(sizeof(LONG));
+        hive.Load(file.c_str(), kLoggedOff, CVRegKey::Users);
+        ADD_FAILURE() << "no allocation of the count failed";
+    } catch (const std::bad_alloc&) {
+        thrown = true;
+    }
+    EXPECT_TRUE(thrown);
+    EXPECT_FALSE(KeyExists(kLoggedOff)) << "loaded and left without an owner";
+    RegUnLoadKeyA(HKEY_USERS, kLoggedOff);
 }
 
 TEST_F(AllUsers, FilesBelowEveryProfileFolder)

@@ -76,4 +76,35 @@ TEST_F(FolderLinks, WalksNeverEnterTheLink)
     }
 }
 
+// A link given as the path itself with flags that judge a folder's content: the
+// content is the target's, so it is judged as the link shows it and never deleted,
+// and the link is neither removed nor scheduled.
+TEST_F(FolderLinks, FlagsThatJudgeTheContentKeepTheLink)
+{
+    kstest::RestartListsGuard guard(base_);
+    const std::vector<std::string> wininit = kstest::WininitRenameLines();
+    const struct {
+        DWORD flags;
+        const char* pattern;
+        DWORD result;
+    } rows[] = {
+        {DT_ONLY_IF_EMPTY, nullptr, ERROR_DIR_NOT_EMPTY},
+        {DT_ONLY_MATCHING, "", ERROR_INVALID_PARAMETER},
+        {DT_ONLY_MATCHING, "*.txt", 0},
+        {DT_SKIP_SUBFOLDERS, nullptr, 0},
+        {DT_SKIP_SUBFOLDERS | DT_INNER, nullptr, ERROR_CURRENT_DIRECTORY},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.flags) + " " + (row.pattern ? row.pattern : "-"));
+        kstest::WriteFile(target_ + "\\top.txt", "target");
+        EXPECT_EQ(DeleteTree(link_, row.flags, row.pattern, nullptr, 0), row.result);
+        EXPECT_TRUE(IsLinkedFolder(GetFileAttributesA(link_.c_str())));
+        EXPECT_EQ(kstest::ReadFile(target_ + "\\top.txt"), "target");
+        EXPECT_EQ(kstest::ReadFile(target_ + "\\inner\\keep.txt"), "target");
+        EXPECT_TRUE(kstest::PendingDeletionsBelow(base_).empty());
+        EXPECT_EQ(kstest::WininitRenameLines(), wininit);
+    }
+    DeleteFileA((target_ + "\\top.txt").c_str());
+}
+
 }  // namespace

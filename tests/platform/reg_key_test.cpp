@@ -1,9 +1,11 @@
+#include "failing_allocation.h"
 #include "platform/reg_key.h"
 #include "support/test_env.h"
 #include "text/format.h"
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -169,6 +171,26 @@ TEST_F(RegKeyTest, SubkeysAreEnumeratedCopiedAndDeleted)
     EXPECT_EQ(key_.EnumSubKey(0) + " " + key_.EnumSubKey(1), "withSubkey withValue");
     EXPECT_EQ(ThrownCode([&] { key_.DeleteKey("top"); }), 2u);
     EXPECT_EQ(ThrownCode([&] { key_.DeleteKeyIfEmpty("empty"); }), 2u);
+}
+
+// The key the system opened has no other owner than the wrapper being made: a wrapper
+// that cannot allocate its count closes it.
+TEST_F(RegKeyTest, KeyIsClosedWhenItsCountCannotBeAllocated)
+{
+    for (const bool create : {false, true}) {
+        SCOPED_TRACE(create ? "Create" : "Open");
+        // The system hands out the lowest free handle: the one the failed call gets.
+        HKEY probe = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(key_.Handle(), nullptr, 0, KEY_READ, &probe), ERROR_SUCCESS);
+        RegCloseKey(probe);
+        {
+            kstest::FailingAllocation failing(sizeof(LONG));
+            EXPECT_THROW(create ? key_.Create("sub", KEY_READ) : key_.Open(nullptr, KEY_READ), std::bad_alloc);
+            EXPECT_TRUE(failing.Failed());
+        }
+        EXPECT_EQ(QueryHandle(probe), ERROR_INVALID_HANDLE) << "the key was left open";
+        RegCloseKey(probe);
+    }
 }
 
 }  // namespace

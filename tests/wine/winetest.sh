@@ -19,7 +19,8 @@ shift 2
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
-template="$state/template"
+# KSINST_TEMPLATE: a template prefix made by another state folder, copied instead.
+template="${KSINST_TEMPLATE:-$state/template}"
 prefix="$state/prefix"
 export WINEPREFIX="$prefix"
 

@@ -1,0 +1,435 @@
+// The deletion guard: its judgement as a table, the machine's folders it protects, and
+// the table of hostile paths run through every deleting operation against canaries.
+#include "platform/all_users_files.h"
+#include "platform/delete_tree.h"
+#include "platform/deletion_guard.h"
+#include "platform/linked_folder.h"
+#include "platform/reg_key.h"
+#include "platform/system_version.h"
+#include "restart_lists.h"
+#include "support/test_env.h"
+
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DeletionScope kRefused = DeletionScope::Refused;
+constexpr DeletionScope kMatching = DeletionScope::MatchingFiles;
+constexpr DeletionScope kWhole = DeletionScope::Whole;
+
+const char* ScopeName(DeletionScope scope)
+{
+    return scope == kRefused ? "refused" : scope == kMatching ? "matching files" : "whole";
+}
+
+std::string Environment(const char* name)
+{
+    char value[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
+    return length < MAX_PATH ? std::string(value, length) : std::string();
+}
+
+// Relative rows resolve against C:\ whatever folder the test run starts in.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const char* folder)
+    {
+        GetCurrentDirectoryA(MAX_PATH, old_);
+        SetCurrentDirectoryA(folder);
+    }
+    ~CurrentFolder() { SetCurrentDirectoryA(old_); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    char old_[MAX_PATH] = {};
+};
+
+TEST(DeletionGuard, ResolvesThenJudgesAgainstTheProtectedFolders)
+{
+    const DeletionGuard guard({"C:\\ks\\sys", "C:\\ks\\users\\p1", "C:\\ks\\users\\p1\\AppData\\Roaming"});
+    const CurrentFolder current("C:\\");
+    SetEnvironmentVariableA("KSTEST_GUARD", "C:\\ks\\sys\\..");
+    const struct {
+        const char* path;
+        bool matching;
+        DWORD options;
+        DeletionScope scope;
+        const char* resolved;
+    } rows[] = {
+        {"C:\\ks\\sys", false, 0, kRefused, ""},
+        {"c:\\KS\\SYS\\\\", false, 0, kRefused, ""},
+        {"C:\\ks\\sys\\sub\\..", false, 0, kRefused, ""},
+        {"C:\\ks\\sys.", false, 0, kRefused, ""},
+        {"C:\\ks", false, 0, kRefused, ""},
+        {"C:\\ks\\users", false, 0, kRefused, ""},
+        {"C:\\ks\\sys\\sub", false, 0, kWhole, "C:\\ks\\sys\\sub"},
+        {"C:\\ks\\sys2", false, 0, kWhole, "C:\\ks\\sys2"},
+        {"C:\\ks\\users\\p10", false, 0, kWhole, "C:\\ks\\users\\p10"},
+        {"C:\\ks\\sys\\.", true, 0, kMatching, "C:\\ks\\sys"},
+        {"C:\\ks\\.\\sys\\..\\other\\", false, 0, kWhole, "C:\\ks\\other"},
+        {"C:/ks/other//x/", false, 0, kWhole, "C:\\ks\\other\\x"},
+        {"C:\\", false, 0, kRefused, ""},
+        {"C:\\", true, 0, kMatching, "C:\\"},
+        {"C:\\ks\\..\\..", false, 0, kRefused, ""},
+        {"C:", true, 0, kRefused, ""},
+        {"C:.", false, 0, kRefused, ""},
+        {"C:ks", false, 0, kRefused, ""},
+        {"\\\\?\\C:\\ks\\other", false, 0, kRefused, ""},
+        {"\\\\.\\C:\\ks\\other", false, 0, kRefused, ""},
+        {"//?/C:/ks/other", false, 0, kRefused, ""},
+        {"\\\\srv\\share", false, 0, kRefused, ""},
+        {"\\\\srv\\share\\", true, 0, kMatching, "\\\\srv\\share"},
+        {"\\\\srv\\share\\dir", false, 0, kWhole, "\\\\srv\\share\\dir"},
+        {"\\\\srv\\share\\dir\\..", false, 0, kRefused, ""},
+        {"\\\\srv", false, 0, kRefused, ""},
+        {"", false, 0, kRefused, ""},
+        {"%KSTEST_GUARD%", false, GUARD_EXPAND_ENVIRONMENT, kRefused, ""},
+        {"%KSTEST_GUARD%\\x", false, GUARD_EXPAND_ENVIRONMENT, kWhole, "C:\\ks\\x"},
+        {"%KSTEST_GUARD%", false, 0, kWhole, "C:\\%KSTEST_GUARD%"},
+        {"\\ks\\sys", false, 0, kRefused, ""},
+        {"ks\\sys\\..\\..", false, 0, kRefused, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.path) + (row.matching ? " matching" : ""));
+        const GuardedPath judged = guard.Check(row.path, row.matching, row.options);
+        EXPECT_STREQ(ScopeName(judged.scope), ScopeName(row.scope));
+        EXPECT_EQ(judged.path, row.resolved);
+    }
+    EXPECT_EQ(guard.Check(nullptr, true, 0).scope, kRefused);
+
+    const struct {
+        const char* relative;
+        bool matching;
+        DWORD options;
+        DeletionScope scope;
+        const char* resolved;
+    } below[] = {
+        {"data\\Velm", false, 0, kWhole, "C:\\ks\\users\\p1\\data\\Velm"},
+        {"\\data\\Velm\\", false, 0, kWhole, "C:\\ks\\users\\p1\\data\\Velm"},
+        {".\\data", false, 0, kWhole, "C:\\ks\\users\\p1\\data"},
+        {"..", false, 0, kRefused, ""},
+        {"..", true, 0, kRefused, ""},
+        {"..\\p2", false, 0, kRefused, ""},
+        {"..\\p1x", false, 0, kRefused, ""},
+        {"data\\..\\..\\p2", false, 0, kRefused, ""},
+        {".", false, 0, kRefused, ""},
+        {"", false, 0, kRefused, ""},
+        {"", true, 0, kMatching, "C:\\ks\\users\\p1"},
+        {"data\\..", true, 0, kMatching, "C:\\ks\\users\\p1"},
+        {"AppData", false, 0, kRefused, ""},
+        {"AppData\\Roaming", false, 0, kRefused, ""},
+        {"AppData\\Roaming", true, 0, kMatching, "C:\\ks\\users\\p1\\AppData\\Roaming"},
+        {"AppData\\Local", false, 0, kWhole, "C:\\ks\\users\\p1\\AppData\\Local"},
+        {"C:\\ks\\sys", false, 0, kRefused, ""},
+        {"Q:", false, 0, kRefused, ""},
+        {"data:stream", false, 0, kRefused, ""},
+        {"%KSTEST_GUARD%", false, GUARD_EXPAND_ENVIRONMENT, kRefused, ""},
+        {"%KSTEST_GUARD%", false, 0, kWhole, "C:\\ks\\users\\p1\\%KSTEST_GUARD%"},
+    };
+    for (const auto& row : below) {
+        SCOPED_TRACE(std::string("below: ") + row.relative + (row.matching ? " matching" : ""));
+        const GuardedPath judged = guard.CheckBelow("C:\\ks\\users\\p1\\", row.relative, row.matching, row.options);
+        EXPECT_STREQ(ScopeName(judged.scope), ScopeName(row.scope));
+        EXPECT_EQ(judged.path, row.resolved);
+    }
+    EXPECT_EQ(guard.CheckBelow("C:\\ks\\users\\p1", nullptr, true, 0).scope, kMatching);
+    SetEnvironmentVariableA("KSTEST_GUARD", nullptr);
+}
+
+TEST(DeletionGuard, ShortAndLongFormsNameTheSameFolder)
+{
+    kstest::ScratchFolder scratch("guard_forms");
+    const std::string folder = scratch.MakeFolder("Long Protected Folder");
+    char shortForm[MAX_PATH] = {};
+    ASSERT_NE(GetShortPathNameA(folder.c_str(), shortForm, MAX_PATH), 0u);
+    ASSERT_STRNE(shortForm, folder.c_str());
+    for (const std::string& listed : {folder, std::string(shortForm)}) {
+        const DeletionGuard guard({listed});
+        for (const std::string& asked : {folder, std::string(shortForm)}) {
+            SCOPED_TRACE(listed + " / " + asked);
+            EXPECT_TRUE(guard.IsProtected(asked));
+            EXPECT_EQ(guard.Check((asked + "\\sub").c_str(), false, 0).scope, kWhole);
+        }
+    }
+}
+
+// The folders of the test prefix, as Wine lays them out.
+TEST(DeletionGuard, TheMachinesFoldersAreProtected)
+{
+    const std::string home = Environment("USERPROFILE");
+    ASSERT_FALSE(home.empty());
+    const DeletionGuard guard;
+    for (const std::string& folder :
+         {std::string("C:\\windows"), std::string("C:\\windows\\system32"), std::string("C:\\Program Files"),
+          std::string("C:\\Program Files\\Common Files"), std::string("C:\\ProgramData"),
+          std::string("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"), std::string("C:\\users"),
+          std::string("C:\\users\\Public\\Desktop"), home, home + "\\AppData\\Roaming", home + "\\AppData\\Local",
+          home + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
+          home + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", home + "\\Desktop"}) {
+        EXPECT_TRUE(guard.IsProtected(folder)) << folder;
+    }
+    for (const std::string& folder :
+         {std::string("C:\\windows\\kstest"), std::string("C:\\Program Files\\Velm"), std::string("C:\\kstest"),
+          home + "\\AppData\\Local\\Temp", home + "\\AppData\\Roaming\\Velm"}) {
+        EXPECT_FALSE(guard.IsProtected(folder)) << folder;
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Hostile paths. This test runs alone in a prefix of its own (CTest entry
+// platform.guard): its rows aim at the system's folders, and a guard that failed would
+// take them with it. The run maps Q: to C:\kstest\guard-qdrive and links
+// C:\kstest\<program>\hostile-links\tree\outside to C:\kstest\<program>\outside from
+// the host (wine/guard_fixture.sh).
+
+constexpr DWORD kAny = 0xFFFFFFFF;
+constexpr char kFirstSid[] = "S-1-5-21-7101-7102-7103-1001";
+constexpr char kSecondSid[] = "S-1-5-21-7101-7102-7103-1002";
+
+std::string ProfileList()
+{
+    return IsWindowsNT() ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
+                         : "Software\\Microsoft\\Windows\\CurrentVersion\\ProfileList";
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void MakeFolders(const std::string& path)
+{
+    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
+        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+// Whether deleting `pending` takes `path` with it.
+bool Covers(const std::string& pending, const std::string& path)
+{
+    return _strnicmp(pending.c_str(), path.c_str(), pending.size()) == 0 &&
+           (path.size() == pending.size() || path[pending.size()] == '\\');
+}
+
+class HostilePaths : public testing::Test {
+protected:
+    HostilePaths() : fixture_("hostile") {}
+
+    void SetUp() override
+    {
+        if (!IsLinkedFolder(GetFileAttributesA(link_.c_str())) || !Exists("Q:\\"))
+            GTEST_SKIP() << "run by the CTest entry platform.guard, which maps Q: and links " << link_;
+        p1_ = AddProfile(kFirstSid, "p1");
+        p2_ = AddProfile(kSecondSid, "p2");
+        // Files in every protected folder, and in folders outside the fixture.
+        for (const std::string& folder :
+             {std::string("C:\\windows"), std::string("C:\\windows\\system32"), std::string("C:\\Program Files"),
+              std::string("C:\\Program Files\\Common Files"), std::string("C:\\ProgramData"),
+              std::string("C:\\ProgramData\\Microsoft\\Windows\\Start Menu"),
+              std::string("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"), std::string("C:\\users"),
+              std::string("C:\\users\\Public"), std::string("C:\\users\\Public\\Desktop"), home_,
+              home_ + "\\AppData\\Roaming", home_ + "\\AppData\\Local",
+              home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
+              home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", home_ + "\\Desktop",
+              std::string("Q:\\"), std::string("Q:\\keep"), outside_, outside_ + "\\deep", p1_,
+              p1_ + "\\AppData\\Roaming", p1_ + "\\AppData\\Local",
+              p1_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", p2_, p2_ + "\\Desktop",
+              p2_ + "\\AppData\\Roaming", fixture_ / "profiles\\kstest_other_" + kstest::ExeTitle(),
+              "C:\\users\\kstest_other_" + kstest::ExeTitle()}) {
+            canaries_.push_back(folder + (folder.back() == '\\' ? "" : "\\") + canaryName_);
+        }
+        // Old logs in subfolders of protected folders: a pattern never reaches them.
+        canaries_.push_back("Q:\\keep\\old.log");
+        canaries_.push_back(p1_ + "\\AppData\\Roaming\\old.log");
+        // Empty folders, which only an emptied-parents climb can take: the current
+        // folder of drive Q: and a protected folder.
+        emptyCanaries_ = {"Q:\\cwd", p1_ + "\\Desktop"};
+        SetEnvironmentVariableA("=Q:", "Q:\\cwd");
+        Seed();
+        // WININIT.INI names what it deletes by the short forms.
+        for (const std::string& canary : canaries_) {
+            char shortForm[MAX_PATH] = {};
+            GetShortPathNameA(canary.c_str(), shortForm, MAX_PATH);
+            shortCanaries_.push_back(*shortForm ? shortForm : canary);
+        }
+    }
+
+    void TearDown() override
+    {
+        SetEnvironmentVariableA("=Q:", nullptr);
+        for (const std::string& canary : canaries_)
+            DeleteFileA(canary.c_str());
+        for (const std::string& folder : {std::string("Q:\\keep"), std::string("Q:\\cwd"),
+                                          std::string("Q:\\climb\\a"), std::string("Q:\\climb"),
+                                          home_ + "\\Desktop\\climb\\a", home_ + "\\Desktop\\climb",
+                                          "C:\\users\\kstest_other_" + kstest::ExeTitle()})
+            RemoveDirectoryA(folder.c_str());
+        kstest::RemoveTestTree(outside_ + "\\deep");
+        for (const char* sid : {kFirstSid, kSecondSid})
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, (ProfileList() + "\\" + sid).c_str());
+    }
+
+    std::string AddProfile(const char* sid, const char* name)
+    {
+        const std::string folder = fixture_.MakeFolder(std::string("profiles\\") + name);
+        CVRegKey profile = CVRegKey::LocalMachine.Create((ProfileList() + "\\" + sid).c_str(), KEY_SET_VALUE);
+        profile.SetString("ProfileImagePath", folder.c_str());
+        profile.SetDWord("Flags", 0);
+        return folder;
+    }
+
+    void Seed()
+    {
+        for (const std::string& canary : canaries_) {
+            MakeFolders(canary.substr(0, canary.rfind('\\')));
+            if (!Exists(canary))
+                kstest::WriteFile(canary, "canary");
+        }
+        for (const std::string& folder : emptyCanaries_)
+            MakeFolders(folder);
+    }
+
+    // The folders an emptied-parents climb starts from, made anew before every call.
+    void MakeClimbs()
+    {
+        for (const std::string& folder : {std::string("Q:\\climb\\a"), p1_ + "\\Desktop\\climb\\a",
+                                          p2_ + "\\Desktop\\climb\\a", home_ + "\\Desktop\\climb\\a"})
+            MakeFolders(folder);
+    }
+
+    std::vector<std::string> Lost() const
+    {
+        std::vector<std::string> lost;
+        for (const std::string& canary : canaries_) {
+            if (kstest::ReadFile(canary) != "canary")
+                lost.push_back(canary);
+        }
+        for (const std::string& folder : emptyCanaries_) {
+            if (!kstest::FolderExists(folder))
+                lost.push_back(folder);
+        }
+        return lost;
+    }
+
+    // Restart deletions (or WININIT.INI lines) that would take a canary at the next start.
+    std::vector<std::string> Scheduled() const
+    {
+        std::vector<std::string> found;
+        std::vector<std::string> pending = kstest::PendingDeletionsBelow("C:");
+        for (const std::string& entry : kstest::PendingDeletionsBelow("Q:"))
+            pending.push_back(entry);
+        for (const std::string& line : kstest::WininitRenameLines())
+            pending.push_back(line.substr(line.find('=') + 1));
+        for (const std::string& entry : pending) {
+            for (size_t i = 0; i < canaries_.size(); ++i) {
+                if (Covers(entry, canaries_[i]) || Covers(entry, shortCanaries_[i]))
+                    found.push_back(entry);
+            }
+        }
+        return found;
+    }
+
+    kstest::ScratchFolder fixture_;
+    const std::string base_ = "C:\\kstest\\" + kstest::ExeTitle();
+    const std::string outside_ = base_ + "\\outside";
+    const std::string link_ = base_ + "\\hostile-links\\tree\\outside";
+    const std::string home_ = Environment("USERPROFILE");
+    const std::string canaryName_ = "kscanary_" + kstest::ExeTitle() + ".txt";
+    std::string p1_, p2_;
+    std::vector<std::string> canaries_, shortCanaries_;
+    std::vector<std::string> emptyCanaries_;
+};
+
+TEST_F(HostilePaths, NoCanaryIsLost)
+{
+    const CurrentFolder current("C:\\");
+    kstest::RestartListsGuard restartC("C:"), restartQ("Q:");
+    SetEnvironmentVariableA("KSTEST_OUTSIDE", outside_.c_str());
+    char shortProgramFiles[MAX_PATH] = {};
+    GetShortPathNameA("C:\\Program Files", shortProgramFiles, MAX_PATH);
+    const std::string other = "kstest_other_" + kstest::ExeTitle();
+    // Each path with the result DeleteTree must give it (kAny: whatever the walk gives).
+    const struct {
+        std::string path;
+        DWORD treeResult;
+    } rows[] = {
+        // Drive roots in every spelling.
+        {"Q:", 5}, {"Q:\\", 5}, {"Q:\\\\", 5}, {"q:/", 5}, {"Q:\\.", 5}, {"Q:.", 5}, {"Q:cwd", 5},
+        {"Q:\\keep\\..", 5}, {"Q:\\..\\..", 5}, {"Q:\\*.log", 0}, {"\\\\?\\Q:\\", 5}, {"\\\\.\\Q:\\", 5},
+        {"//?/Q:/cwd", 5}, {"\\\\kstest-server\\share", 5}, {"\\\\kstest-server\\share\\..\\", 5},
+        // "." and ".." escapes to the system's folders.
+        {fixture_.Path() + "\\..\\..\\..\\..\\windows", 5}, {"C:\\windows\\.", 5}, {"C:\\WINDOWS\\system32\\", 5},
+        {"C:\\windows.", 5}, {"C:/Program Files/", 5}, {shortProgramFiles, 5},
+        {"C:\\Program Files\\Common Files\\", 5}, {"C:\\users", 5}, {"C:\\users\\.\\", 5},
+        {"C:\\users\\Public", 5}, {"C:\\ProgramData", 5}, {home_, 5}, {home_ + "\\AppData", 5},
+        {home_ + "\\AppData\\Roaming\\..", 5}, {home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", 5},
+        {home_ + "\\Desktop", 5}, {p1_, 5}, {p1_ + "\\..", 5}, {p1_ + "\\Desktop", 5},
+        {p1_ + "\\AppData\\Roaming\\..\\..", 5},
+        // Environment references, which these operations never expand.
+        {"%USERPROFILE%", 0}, {"%SystemRoot%", 0}, {"%KSTEST_OUTSIDE%", 0},
+        // A link to an outside folder as the path itself and inside a tree.
+        {link_, kAny}, {link_ + "\\*.log", kAny}, {link_ + "\\..", kAny}, {base_ + "\\hostile-links\\tree", kAny},
+        // Emptied-parents climbs: towards the current folder of Q: and into a profile.
+        {"Q:\\climb\\a", 0}, {p1_ + "\\Desktop\\climb\\a", 0}, {home_ + "\\Desktop\\climb\\a", 0},
+        // Per-user relative paths (absolute ones above also run per user).
+        {"..", 5}, {"..\\", 5}, {".", 5}, {"..\\..\\..", 5}, {"..\\" + other, 0}, {"AppData", 0},
+        {"AppData\\Roaming", 0}, {"AppData\\Local", 0}, {"AppData\\Roaming\\Microsoft\\Windows\\Start Menu", 0},
+        {"AppData\\*.log", 0}, {"Desktop", 0}, {"Desktop\\..", 5}, {"Desktop\\climb\\a", 0},
+        {"data\\..\\..\\p2", 0}, {"*.log", 0},
+    };
+    kstest::ModuleUnderTest module;
+    auto delDir = module.Export<LONG(WINAPI*)(const char*, LONG)>("KSWDelDir");
+    ASSERT_TRUE(delDir);
+    for (const auto& row : rows) {
+        const char* path = row.path.c_str();
+        const std::vector<std::pair<const char*, std::function<void()>>> calls = {
+            {"KSWDelDir", [&] { EXPECT_EQ(delDir(path, 0), 1); }},
+            {"KSWDelDir per user", [&] { EXPECT_EQ(delDir(path, 1), 1); }},
+            {"DeleteTree",
+             [&] {
+                 const DWORD result = DeleteTree(row.path, DT_REMOVE_EMPTY_PARENTS, nullptr, nullptr, 0);
+                 if (row.treeResult != kAny) {
+                     EXPECT_EQ(result, row.treeResult);
+                 }
+             }},
+            {"DeleteTree *.log", [&] { DeleteTree(row.path, DT_ONLY_MATCHING, "*.log", nullptr, 0); }},
+            {"DeleteTreeForAllUsers",
+             [&] { DeleteTreeForAllUsers(path, DT_REMOVE_EMPTY_PARENTS, nullptr, "..\\..", 0, true); }},
+        };
+        for (const auto& call : calls) {
+            SCOPED_TRACE(std::string(call.first) + "(" + row.path + ")");
+            MakeClimbs();
+            call.second();
+            const std::vector<std::string> lost = Lost();
+            for (const std::string& canary : lost)
+                ADD_FAILURE() << "lost " << canary;
+            for (const std::string& scheduled : Scheduled())
+                ADD_FAILURE() << "scheduled " << scheduled;
+            if (!lost.empty())
+                Seed();
+        }
+    }
+
+    // What the guard lets through still happens: the climb ends below the protected
+    // folder, and a pattern takes only the protected folder's own matching files.
+    MakeClimbs();
+    EXPECT_EQ(DeleteTree("Q:\\climb\\a", DT_REMOVE_EMPTY_PARENTS, nullptr, nullptr, 0), 0u);
+    EXPECT_FALSE(Exists("Q:\\climb"));
+    DeleteTreeForAllUsers("Desktop\\climb\\a", DT_REMOVE_EMPTY_PARENTS, nullptr, nullptr, 0, false);
+    EXPECT_FALSE(Exists(p1_ + "\\Desktop\\climb"));
+    EXPECT_FALSE(Exists(p2_ + "\\Desktop\\climb"));
+    kstest::WriteFile("Q:\\top.log", "log");
+    kstest::WriteFile(p1_ + "\\AppData\\top.log", "log");
+    EXPECT_EQ(DeleteTree("Q:\\", DT_ONLY_MATCHING, "*.log", nullptr, 0), 0u);
+    EXPECT_EQ(delDir("AppData\\*.log", 1), 1);
+    EXPECT_FALSE(Exists("Q:\\top.log"));
+    EXPECT_FALSE(Exists(p1_ + "\\AppData\\top.log"));
+    EXPECT_TRUE(Lost().empty());
+    SetEnvironmentVariableA("KSTEST_OUTSIDE", nullptr);
+}
+
+}  // namespace
