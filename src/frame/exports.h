@@ -60,12 +60,23 @@ KSINST_EXPORT(LONG) KSWSetParamString(const char* cfgPath, const char* section, 
 // Merges the source file (or its filtered section) into the target. 1 on success.
 KSINST_EXPORT(LONG) KSWImportConfigFile(const char* targetPath, const char* sourcePath, const char* sectionFilter);
 
+// Sets or deletes (null key or value: the key or the section; null section: the file) a
+// statistics value in the current user's (mode 0), the common (1) or every profile's (2)
+// vluser.cfg; a file left empty is deleted. The writer's result for modes 0 and 1; 1 for
+// mode 2 (0 when the current user's file lies outside the profile); 0 for other modes.
+KSINST_EXPORT(DWORD) KSWSetStatParamString(const char* section, const char* key, const char* value, DWORD mode);
+
 // Creates the Start-menu group's shortcuts in the all-users Programs folder; the result
 // of KSWCreateShortcuts, 0 when the module configuration cannot be read.
 KSINST_EXPORT(LONG) KSWCreateStartMenu(const char* name, LONG useEnglishNames);
 // Runs a command line (environment references expanded): the exit code when waiting,
 // else 0 after a clean start; the system error when it cannot start.
 KSINST_EXPORT(DWORD) KSWRun(const char* commandLine, LONG wait);
+// Removes the channels of the configuration that no other configuration needs, with
+// their folders, triggers, sessions, sections and statistics caches, then the product's
+// data folders. Returns the number of channels processed.
+KSINST_EXPORT(LONG) KSWDeleteChannelsFromCfg(const char* cfgPath, const char* sectionPath,
+                                             const char* productFolderName);
 // Creates one shortcut per subsection of `section` of the module configuration in
 // `folder`; 1 when the loop ran, 0 when the configuration, the section, the folder or
 // COM is not available.

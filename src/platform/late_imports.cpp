@@ -55,3 +55,6 @@ KS_BIND_LATE(kKernel, CreateSemaphoreW, 16, nullptr)
 KS_BIND_LATE(kKernel, MoveFileExA, 12, FALSE)
 KS_BIND_LATE(kKernel, GetModuleHandleW, 4, nullptr)
 KS_BIND_LATE(kKernel, LoadLibraryW, 4, nullptr)
+// The uninstaller's check that a double-byte variable came back whole; a failure means
+// "nothing to compare with".
+KS_BIND_LATE(kKernel, GetEnvironmentVariableW, 12, 0)

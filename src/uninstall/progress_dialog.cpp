@@ -78,20 +78,20 @@ bool ProgressDialog::Create(HINSTANCE instance, int dialogId, const char* captio
         return false;
     if (!RegisterProgressClass())
         return false;
-    ScopedHandle ready(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    if (!ready.IsValid())
+    ready_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (!ready_.IsValid())
         return false;
-    ready_ = ready.Get();
     instance_ = instance;
     dialogId_ = dialogId;
     parent_ = nullptr;
     if (!Start()) {
-        ready_ = nullptr;
+        ready_.Reset();
         return false;
     }
-    const bool timedOut = WaitForSingleObject(ready.Get(), kReadyTimeoutMs) == WAIT_TIMEOUT;
-    ready_ = nullptr;
-    if (timedOut || !dialog_)
+    if (WaitForSingleObject(ready_.Get(), kReadyTimeoutMs) == WAIT_TIMEOUT)
+        return false;
+    ready_.Reset();
+    if (!dialog_)
         return false;
 
     SetWindowTextA(dialog_, caption);
@@ -157,13 +157,14 @@ void ProgressDialog::Close()
     stage_ = 0;
     totalSteps_ = 0;
     Stop(kStopTimeoutMs);
+    ready_.Reset();
 }
 
 DWORD ProgressDialog::Run()
 {
     dialog_ = CreateDialogParamA(instance_, MAKEINTRESOURCEA(dialogId_), parent_, &ProgressDialog::DialogProc,
                                  reinterpret_cast<LPARAM>(this));
-    SetEvent(ready_);
+    SetEvent(ready_.Get());
     if (!dialog_)
         return 1;
     MSG message;

@@ -2,6 +2,7 @@
 // moves on a 100 ms timer towards the share of the stages the caller has completed.
 #pragma once
 
+#include "platform/scoped_handle.h"
 #include "platform/window_ref.h"
 #include "platform/worker_thread.h"
 
@@ -34,6 +35,8 @@ public:
 
     // The dialog window while one is shown, else null.
     HWND Window() const { return dialog_; }
+    // Stages marked done so far: 0 up to the announced count.
+    int CompletedStages() const { return stage_; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -50,7 +53,9 @@ private:
     volatile LONG position_ = 0;
     volatile LONG stageCount_ = 0;
     volatile LONG stage_ = 0;
-    HANDLE ready_ = nullptr;  // set only while Create waits for the dialog
+    // Signalled by the dialog thread once the dialog exists or failed. Closed when Create
+    // has seen it; after a time-out only once the thread has ended (it may still set it).
+    ScopedHandle ready_;
     HINSTANCE instance_ = nullptr;
     int dialogId_ = 0;
     HWND parent_ = nullptr;

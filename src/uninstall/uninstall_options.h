@@ -43,5 +43,5 @@ void ParseUninstallSwitches(const char* commandLine);
 
 // The value of environment variable `name`, read only when its size (terminator
 // included) is 1 to 32,767 bytes; otherwise, for a null name, a missing or empty
-// variable, `defaultValue` (empty when null).
+// variable, or a value the system does not give whole, `defaultValue` (empty when null).
 std::string GetEnvVar(const char* name, const char* defaultValue);

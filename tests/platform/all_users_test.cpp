@@ -4,7 +4,7 @@
 // temporary loads by what they leave behind: nothing loaded.
 #include "failing_allocation.h"
 #include "platform/all_users.h"
-#include "platform/all_users_files.h"
+#include "peruser/all_users_files.h"
 #include "platform/reg_key.h"
 #include "platform/security.h"
 #include "platform/system_version.h"

@@ -214,12 +214,4 @@ TEST(EnvironmentVariables, FortyThousandBytesGiveTheDefault)
     SetEnvironmentVariableW(kName, nullptr);
 }
 
-TEST(EnvironmentVariables, HandOverNames)
-{
-    EXPECT_STREQ(kAppNameVariable, "KSREMOVE_APPNAME");
-    EXPECT_STREQ(kDelFileVariable, "KSREMOVE_DELFILE");
-    EXPECT_STREQ(kDelDirVariable, "KSREMOVE_DELDIR");
-    EXPECT_STREQ(kRebootVariable, "KSREMOVE_REBOOT");
-}
-
 }  // namespace

@@ -95,6 +95,42 @@ TEST(FinishBox, TheWatcherRaisesTheBoxAndTheAnswerIsTheButtonPressed)
     }
 }
 
+LRESULT CALLBACK RefuseActivation(int code, WPARAM wParam, LPARAM lParam)
+{
+    return code == HCBT_ACTIVATE ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A box that cannot come to the front (a hook on its thread refuses activation, as a
+// foreground lock would): the watcher keeps raising it until it is answered, then ends
+// at once on the event.
+TEST(FinishBox, ABoxKeptFromTheFrontIsRaisedUntilItIsAnswered)
+{
+    const bool watched = WatchedSystem();
+    const char kCaption[] = "KSInst locked-out box";
+    HHOOK hook = SetWindowsHookExA(WH_CBT, &RefuseActivation, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    volatile bool raised = false, inFront = true;
+    volatile DWORD pressedAt = 0;
+    kstest::Thread answerer([&] {
+        HWND box = WaitForBox(kCaption);
+        if (!box)
+            return;
+        raised = WaitFor([&] { return IsTopmost(box); }, watched ? 3000 : 500);
+        Sleep(1000);  // ten passes of the watcher
+        inFront = GetForegroundWindow() == box;
+        pressedAt = GetTickCount();
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    const int result = FinishMessageBox(nullptr, "text", kCaption, 0x40040);
+    const DWORD returnedAt = GetTickCount();
+    answerer.Join();
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(raised, watched);
+    EXPECT_FALSE(inFront) << "the answer is still the user's to give";
+    EXPECT_LT(returnedAt - pressedAt, 2000u) << "the watcher ends on the event, not after its passes";
+}
+
 // A window of another thread that is not in front: the watcher brings it there.
 class WindowThread {
 public:

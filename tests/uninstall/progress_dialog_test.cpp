@@ -103,17 +103,27 @@ TEST_F(ProgressDialogTest, TheBarFollowsTheStagesAndNeverRunsAhead)
     EXPECT_TRUE(WaitForPosition(window, 50, 6000));
     Sleep(400);
     EXPECT_EQ(ReadBar(window).position, 50) << "a sixth step moves nothing";
+    EXPECT_EQ(dialog.CompletedStages(), 5) << "nor counts";
     watching = false;
     watcher.Join();
     EXPECT_EQ(aheadAt, -1) << "the bar ran ahead of the stages";
     EXPECT_EQ(highest, 50);
 
+    HANDLE thread = nullptr;  // a second handle, to read the exit code after Close
+    DuplicateHandle(GetCurrentProcess(), dialog.ThreadHandle(), GetCurrentProcess(), &thread, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
     const DWORD start = GetTickCount();
     dialog.Close();
     EXPECT_LT(GetTickCount() - start, 1500u) << "a full bar closes at once";
+    DWORD exitCode = STILL_ACTIVE;
+    EXPECT_EQ(WaitForSingleObject(thread, 2000), WAIT_OBJECT_0);
+    GetExitCodeThread(thread, &exitCode);
+    CloseHandle(thread);
+    EXPECT_EQ(exitCode, 0u) << "the loop ended by the quit message";
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(dialog.Window(), nullptr);
     EXPECT_EQ(dialog.ThreadHandle(), nullptr);
+    EXPECT_EQ(dialog.CompletedStages(), 0);
 }
 
 TEST_F(ProgressDialogTest, CloseFillsTheBarAtTheTickRate)
@@ -181,10 +191,18 @@ TEST_F(ProgressDialogTest, ShortDurationsMissingArgumentsAndSilentUse)
         EXPECT_FALSE(dialog.Create(row.module, row.dialogId, row.caption, row.textId, row.text, row.barId,
                                    row.duration, row.stages));
         EXPECT_LT(GetTickCount() - start, 2000u);
+        if (row.dialogId == 4242) {
+            DWORD exitCode = STILL_ACTIVE;
+            ASSERT_TRUE(dialog.ThreadHandle());
+            EXPECT_EQ(WaitForSingleObject(dialog.ThreadHandle(), 2000), WAIT_OBJECT_0);
+            GetExitCodeThread(dialog.ThreadHandle(), &exitCode);
+            EXPECT_EQ(exitCode, 1u) << "no dialog";
+        }
     }
     // Never shown: stepping and closing do nothing.
     ProgressDialog silent;
     silent.Step();
+    EXPECT_EQ(silent.CompletedStages(), 0);
     silent.Close();
     EXPECT_EQ(silent.Window(), nullptr);
 }
@@ -208,6 +226,7 @@ TEST_F(ProgressDialogTest, CentredOnTheWorkArea)
     const struct {
         RECT work;
     } rows[] = {{saved}, {{100, 0, saved.right, saved.bottom}}, {{0, 40, saved.right, saved.bottom - 60}}};
+    int placed = 0;
     for (const auto& row : rows) {
         RECT work = row.work;
         if (!SystemParametersInfoA(SPI_SETWORKAREA, 0, &work, 0))
@@ -216,6 +235,7 @@ TEST_F(ProgressDialogTest, CentredOnTheWorkArea)
         SystemParametersInfoA(SPI_GETWORKAREA, 0, &now, 0);
         if (!EqualRect(&now, &work))
             continue;  // this display keeps its own work area
+        ++placed;
         ProgressDialog dialog;
         ASSERT_TRUE(dialog.Create(Module(), kDialog, "c", kText, "t", kBar, 200, 1));
         RECT frame;
@@ -225,6 +245,7 @@ TEST_F(ProgressDialogTest, CentredOnTheWorkArea)
         EXPECT_EQ(frame.top, (work.bottom - work.top - height) / 2) << work.top;
     }
     SystemParametersInfoA(SPI_SETWORKAREA, 0, &saved, 0);
+    EXPECT_EQ(placed, 3) << "Wine lets a program set the work area";
 }
 
 // The dialog template of the system's language, with the texts the uninstaller gives it.

@@ -1,4 +1,4 @@
-#include "platform/all_users_files.h"
+#include "peruser/all_users_files.h"
 
 #include "config/param_writer.h"
 #include "frame/exports.h"

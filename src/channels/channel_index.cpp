@@ -1,0 +1,27 @@
+#include "channels/channel_index.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr char kLocationSection[] = "location";
+
+}  // namespace
+
+bool ChannelIndexFile::Exists() const
+{
+    const DWORD attributes = GetFileAttributesA(path_.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ChannelIndexFile::Location(const std::string& url) const
+{
+    char buffer[MAX_PATH] = {};
+    GetPrivateProfileStringA(kLocationSection, url.c_str(), "", buffer, MAX_PATH, path_.c_str());
+    return buffer;
+}
+
+bool ChannelIndexFile::Remove(const std::string& url) const
+{
+    return WritePrivateProfileStringA(kLocationSection, url.c_str(), nullptr, path_.c_str()) != FALSE;
+}
