@@ -5,7 +5,7 @@
 #include "frame/exports.h"
 #include "frame/log.h"
 #include "frame/module.h"
-#include "platform/all_users_files.h"
+#include "peruser/all_users_files.h"
 #include "platform/delete_tree.h"
 #include "platform/folders.h"
 #include "platform/named_file_guard.h"

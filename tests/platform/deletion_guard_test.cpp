@@ -1,6 +1,6 @@
 // The deletion guard: its judgement as a table, the machine's folders it protects, and
 // the table of hostile paths run through every deleting operation against canaries.
-#include "platform/all_users_files.h"
+#include "peruser/all_users_files.h"
 #include "platform/delete_tree.h"
 #include "platform/deletion_guard.h"
 #include "platform/linked_folder.h"
