@@ -44,7 +44,7 @@ void DeleteTreeForAllUsers(const char* relativePath, DWORD flags, const char* pa
         if (target.scope == DeletionScope::Refused)
             continue;
         const std::string stopFolder = folder + "\\" + stop;
-        DeleteTree(target.path, flags, pattern, stopFolder.c_str(), retryDelayMs);
+        DeleteTree(target.path, FlagsForScope(target.scope, flags), pattern, stopFolder.c_str(), retryDelayMs);
     }
 }
 

@@ -156,6 +156,12 @@ DWORD DeleteEntry(const std::string& path, DWORD attributes, const TreeRequest& 
 
 }  // namespace
 
+DWORD FlagsForScope(DeletionScope scope, DWORD flags)
+{
+    // DT_ONLY_MATCHING alone would still empty and remove every subfolder.
+    return scope == DeletionScope::MatchingFiles ? (flags | DT_SKIP_SUBFOLDERS) & ~DT_REMOVE_EMPTY_PARENTS : flags;
+}
+
 DWORD DeleteTree(const std::string& path, DWORD flags, const char* pattern, const char* stopFolder,
                  DWORD retryDelayMs)
 {
@@ -163,10 +169,7 @@ DWORD DeleteTree(const std::string& path, DWORD flags, const char* pattern, cons
     const GuardedPath target = guard.Check(path.c_str(), (flags & DT_ONLY_MATCHING) != 0, 0);
     if (target.scope == DeletionScope::Refused)
         return ERROR_ACCESS_DENIED;
-    // Of a protected folder only the matching files go: never a subfolder, never the
-    // folder, and so no parent either.
-    if (target.scope == DeletionScope::MatchingFiles)
-        flags = (flags | DT_SKIP_SUBFOLDERS) & ~DT_REMOVE_EMPTY_PARENTS;
+    flags = FlagsForScope(target.scope, flags);
     std::string stop;
     if (stopFolder && !DeletionGuard::Resolve(stopFolder, 0, stop))
         stop = stopFolder;

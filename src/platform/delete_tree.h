@@ -2,6 +2,8 @@
 // entries in use and a fall-back to deletion at the next restart.
 #pragma once
 
+#include "platform/deletion_guard.h"
+
 #include <windows.h>
 
 #include <string>
@@ -30,3 +32,7 @@ constexpr DWORD DT_INNER = 0x8000;                 // the walk's own recursive c
 // folder, or the first one that cannot be removed.
 DWORD DeleteTree(const std::string& path, DWORD flags, const char* pattern, const char* stopFolder,
                  DWORD retryDelayMs);
+
+// The flags for a path the DeletionGuard judged: of a folder kept to its matching files
+// no subfolder goes, nor the folder, nor any parent.
+DWORD FlagsForScope(DeletionScope scope, DWORD flags);

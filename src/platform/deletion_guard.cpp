@@ -191,9 +191,16 @@ GuardedPath DeletionGuard::CheckBelow(const std::string& profileFolder, const ch
     std::string fullPath;
     if (!Resolve(profileFolder, 0, profile) || !Resolve(profile + "\\" + tail, 0, fullPath))
         return GuardedPath();
-    // The profile folder itself may only lose its matching files (Judge: it is protected).
-    const bool isProfile = EqualsNoCase(fullPath, profile);
-    if ((isProfile && !matchingFilesOnly) || !IsSameOrAncestor(profile, fullPath))
+    if (!IsSameOrAncestor(profile, fullPath))
         return GuardedPath();
-    return Judge(fullPath, matchingFilesOnly);
+    // The profile folder itself may only lose its matching files, whether the guard
+    // lists it or not.
+    if (!EqualsNoCase(fullPath, profile))
+        return Judge(fullPath, matchingFilesOnly);
+    GuardedPath result;
+    if (matchingFilesOnly) {
+        result.scope = DeletionScope::MatchingFiles;
+        result.path = fullPath;
+    }
+    return result;
 }

@@ -1,6 +1,8 @@
 // The one guard that every deleting operation of the module passes before it touches
 // the disk. Paths to delete come from configuration files, the registry, the
-// environment and installation scripts, any of which can be wrong or hostile.
+// environment and installation scripts, any of which can be wrong or hostile. A
+// deleting operation asks the guard once per call and deletes only the path it returns,
+// in the scope it returns; a refusal is the caller's result (5), never an exception.
 #pragma once
 
 #include <windows.h>
@@ -34,7 +36,7 @@ public:
 
     // The safety predicate: true for a drive root or a bare drive, a UNC server or
     // share root, a device path ("\\?\", "\\.\"), a protected folder, or any folder
-    // that contains one (compared in the long and the short form). `fullPath` is a
+    // that contains one (short names compared in their long forms). `fullPath` is a
     // resolved full path (Resolve); anything else counts as protected.
     bool IsProtected(const std::string& fullPath) const;
 

@@ -192,6 +192,26 @@ TEST_F(LogTest, SecondStartKeepsTheOpenFileAndMovesToNumberedNames)
                                                    "\r\n\r\nFINISH\t" + kTimestamp + "\r\n\r\n")))
         << third;
     EXPECT_EQ(Read().find("START"), Read().rfind("START"));
+
+    // When no numbered name opens either, the open file is kept as it is and written on.
+    std::vector<std::unique_ptr<kstest::FileHolder>> holders;
+    for (int number = 2; number <= 9; ++number) {
+        const std::string numbered = LogPath(("KSInst_" + std::to_string(number) + ".log").c_str());
+        holders.push_back(std::make_unique<kstest::FileHolder>(numbered, FILE_SHARE_READ));
+        ASSERT_TRUE(holders.back()->Holding());
+    }
+    {
+        CVLog log;
+        log.Start(folder_.Path().c_str(), "KSInst");
+        log.Error("only run");
+        const std::string only = Read();
+        log.Start(folder_.Path().c_str(), "KSInst");
+        EXPECT_EQ(Read(), only);
+        log.Error("still here");
+    }
+    const std::string kept = Read();
+    EXPECT_NE(kept.find("only run"), std::string::npos);
+    EXPECT_NE(kept.find("still here"), std::string::npos);
 }
 
 TEST_F(LogTest, FolderComesFromTheVariableOrFallsBackToTheTemporaryFolder)

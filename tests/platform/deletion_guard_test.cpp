@@ -140,6 +140,13 @@ TEST(DeletionGuard, ResolvesThenJudgesAgainstTheProtectedFolders)
         EXPECT_EQ(judged.path, row.resolved);
     }
     EXPECT_EQ(guard.CheckBelow("C:\\ks\\users\\p1", nullptr, true, 0).scope, kMatching);
+    // A profile folder the guard does not list is still never deleted whole by its own
+    // per-user path.
+    for (const char* relative : {".", "", "x\\..", "..\\p3"})
+        EXPECT_EQ(guard.CheckBelow("C:\\ks\\other\\p3", relative, false, 0).scope, kRefused) << relative;
+    const GuardedPath own = guard.CheckBelow("C:\\ks\\other\\p3", ".", true, 0);
+    EXPECT_STREQ(ScopeName(own.scope), ScopeName(kMatching));
+    EXPECT_EQ(own.path, "C:\\ks\\other\\p3");
     SetEnvironmentVariableA("KSTEST_GUARD", nullptr);
 }
 
@@ -238,10 +245,11 @@ protected:
               std::string("Q:\\"), std::string("Q:\\keep"), outside_, outside_ + "\\deep", p1_,
               p1_ + "\\AppData\\Roaming", p1_ + "\\AppData\\Local",
               p1_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", p2_, p2_ + "\\Desktop",
-              p2_ + "\\AppData\\Roaming", fixture_ / "profiles\\kstest_other_" + kstest::ExeTitle(),
+              p2_ + "\\AppData\\Roaming", p1_ + "\\Q:", fixture_ / "profiles\\kstest_other_" + kstest::ExeTitle(),
               "C:\\users\\kstest_other_" + kstest::ExeTitle()}) {
             canaries_.push_back(folder + (folder.back() == '\\' ? "" : "\\") + canaryName_);
         }
+        // "<profile>\Q:" is where a drive root sent to the per-user branch would land.
         // Old logs in subfolders of protected folders: a pattern never reaches them.
         canaries_.push_back("Q:\\keep\\old.log");
         canaries_.push_back(p1_ + "\\AppData\\Roaming\\old.log");
