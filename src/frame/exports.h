@@ -33,6 +33,11 @@ KSINST_EXPORT(LONG) KSWAddRegStringToAllUsers(const char* subKey, const char* va
                                               DWORD options);
 KSINST_EXPORT(LONG) KSWAddRegDWordToAllUsers(const char* subKey, const char* valueName, DWORD value, DWORD options);
 
+// Reconciles the installation log with the system's pending file operations, dropping
+// pending deletions and replacements of files the installation just put in place:
+// 1 when a restart is needed, 0 when not, -1 when the log cannot be used, the pending
+// list cannot be read or there are no pending operations at all.
+KSINST_EXPORT(LONG) KSWAnalyzeLog(const char* logPath);
 // The installer guard: a new handle of the guard event when no other installer or
 // uninstaller of the product holds it (closing it gives the guard up); 0 when it is
 // held by an installer (or cannot be made); 0xFFFFFFFF when held by an uninstaller.
@@ -77,11 +82,23 @@ KSINST_EXPORT(DWORD) KSWRun(const char* commandLine, LONG wait);
 // data folders. Returns the number of channels processed.
 KSINST_EXPORT(LONG) KSWDeleteChannelsFromCfg(const char* cfgPath, const char* sectionPath,
                                              const char* productFolderName);
+
+// Installs the downloader described by `cfgPath` from `sourceFolder` when the delivered
+// copy is newer than the registered one, removes the source folder and counts the copy
+// in use. 1 when the description was read (whatever became of the copy), else 0.
+KSINST_EXPORT(LONG) KSWInstallDownloader(const char* cfgPath, const char* sourceFolder);
+// Releases the downloader; unregisters and deletes it when no installation uses it any
+// more. 1 when it is still used or was deleted, 0 when the description cannot be read
+// or the file cannot be deleted now (nothing is scheduled for a restart).
+KSINST_EXPORT(LONG) KSWUninstallDownloader(const char* cfgPath);
 // Creates one shortcut per subsection of `section` of the module configuration in
 // `folder`; 1 when the loop ran, 0 when the configuration, the section, the folder or
 // COM is not available.
 KSINST_EXPORT(LONG) KSWCreateShortcuts(const char* namePrefix, const char* section, const char* folder,
                                        LONG useEnglishNames, LONG recordForUninstall);
+// Installs (`install` non-zero, with `installArgument`) or removes the GoProto component
+// through its library's entry points: 0 success, 3010 a restart is needed, 1603 failure.
+KSINST_EXPORT(LONG) KSWInstallUninstallGoProto(const char* libraryPath, int install, int installArgument);
 
 // The uninstaller's entry for the rundll32 host: completes the command line with the
 // product configuration beside the module ("/cfg="), then removes the product (the

@@ -7,6 +7,12 @@
 class LoadedLibrary {
 public:
     explicit LoadedLibrary(const char* fileName) : module_(LoadLibraryA(fileName)) {}
+    // Loaded with LoadLibraryExA and `flags` (LOAD_WITH_ALTERED_SEARCH_PATH: the library's
+    // own folder is searched first for what it needs). A null name loads nothing.
+    LoadedLibrary(const char* fileName, DWORD flags)
+        : module_(fileName ? LoadLibraryExA(fileName, nullptr, flags) : nullptr)
+    {
+    }
     // Frees the library; the thread's last error is kept.
     ~LoadedLibrary()
     {

@@ -3,7 +3,7 @@
 // statistics caches and product files, built in the prefix and checked after the run.
 #include "channels/channel_cleanup.h"
 #include "machine_fixture.h"
-#include "restart_lists.h"
+#include "support/restart_lists.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "machine_fixture.h"
 
 #include "platform/security.h"
-#include "restart_lists.h"
+#include "support/restart_lists.h"
 #include "support/test_env.h"
 
 #include <shlwapi.h>

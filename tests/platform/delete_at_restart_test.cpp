@@ -1,7 +1,7 @@
 #include "platform/delete_at_restart.h"
 #include "platform/paths.h"
 #include "platform/system_version.h"
-#include "restart_lists.h"
+#include "support/restart_lists.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "platform/delete_tree.h"
 #include "platform/paths.h"
 #include "platform/system_version.h"
-#include "restart_lists.h"
+#include "support/restart_lists.h"
 #include "support/test_env.h"
 #include "support/test_thread.h"
 

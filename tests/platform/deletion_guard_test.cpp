@@ -6,7 +6,7 @@
 #include "platform/linked_folder.h"
 #include "platform/reg_key.h"
 #include "platform/system_version.h"
-#include "restart_lists.h"
+#include "support/restart_lists.h"
 #include "support/test_env.h"
 
 #include <shlwapi.h>

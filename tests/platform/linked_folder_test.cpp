@@ -3,7 +3,7 @@
 #include "platform/folder_list.h"
 #include "platform/linked_folder.h"
 #include "platform/system_version.h"
-#include "restart_lists.h"
+#include "support/restart_lists.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "restart_lists.h"
+#include "support/restart_lists.h"
 
 #include "platform/reg_key.h"
 #include "platform/system_version.h"

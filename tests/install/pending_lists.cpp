@@ -1,0 +1,182 @@
+#include "pending_lists.h"
+
+#include "install_test_env.h"
+#include "platform/system_version.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace kstest {
+
+namespace {
+
+constexpr char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr char kPendingValue[] = "PendingFileRenameOperations";
+
+std::string WininitPath()
+{
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    return std::string(windows) + "\\wininit.ini";
+}
+
+bool ReadValue(std::string& data)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0, type = 0;
+    bool found = RegQueryValueExA(key, kPendingValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+    if (found) {
+        data.assign(size, '\0');
+        found = RegQueryValueExA(key, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
+                ERROR_SUCCESS;
+        data.resize(size);
+    }
+    RegCloseKey(key);
+    return found;
+}
+
+void WriteValue(const std::string* data)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    if (data)
+        RegSetValueExA(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data->data()),
+                       static_cast<DWORD>(data->size()));
+    else
+        RegDeleteValueA(key, kPendingValue);
+    RegCloseKey(key);
+}
+
+std::string ReadSection()
+{
+    std::string section(65536, '\0');
+    const DWORD length = GetPrivateProfileSectionA("rename", &section[0], 65536, WininitPath().c_str());
+    section.resize(length);
+    return section;
+}
+
+// Texts of a zero-separated list.
+std::vector<std::string> Texts(const std::string& data)
+{
+    std::vector<std::string> texts;
+    for (size_t pos = 0; pos < data.size();) {
+        const size_t end = std::min(data.find('\0', pos), data.size());
+        texts.push_back(data.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return texts;
+}
+
+std::string Canonical(std::string path)
+{
+    for (const char* prefix : {"!\\??\\", "\\??\\"}) {
+        if (path.compare(0, strlen(prefix), prefix) == 0) {
+            path.erase(0, strlen(prefix));
+            break;
+        }
+    }
+    path = ShortPath(path);
+    CharLowerA(&path[0]);
+    return path;
+}
+
+}  // namespace
+
+PendingListsTakeover::PendingListsTakeover()
+{
+    hadValue_ = ReadValue(value_);
+    hadWininit_ = GetFileAttributesA(WininitPath().c_str()) != INVALID_FILE_ATTRIBUTES;
+    wininit_ = ReadSection();
+    Clear();
+}
+
+PendingListsTakeover::~PendingListsTakeover()
+{
+    WriteValue(hadValue_ ? &value_ : nullptr);
+    if (!hadWininit_)
+        DeleteFileA(WininitPath().c_str());
+    else
+        WritePrivateProfileSectionA("rename", (wininit_ + std::string(2, '\0')).c_str(), WininitPath().c_str());
+}
+
+void PendingListsTakeover::Clear()
+{
+    WriteValue(nullptr);
+    WritePrivateProfileSectionA("rename", std::string(2, '\0').c_str(), WininitPath().c_str());
+}
+
+void SchedulePending(const std::string& target, const std::string& source, bool replace)
+{
+    const bool deletion = target == "NUL" || target == "DIRNUL";
+    if (IsWindowsNT()) {
+        MoveFileExA(source.c_str(), deletion ? nullptr : target.c_str(),
+                    MOVEFILE_DELAY_UNTIL_REBOOT | (replace ? MOVEFILE_REPLACE_EXISTING : 0));
+        return;
+    }
+    const std::string line = (deletion ? target : ShortPath(target)) + "=" + ShortPath(source);
+    WritePrivateProfileSectionA("rename", (ReadSection() + line + std::string(2, '\0')).c_str(),
+                                WininitPath().c_str());
+}
+
+std::vector<std::string> PendingOperations()
+{
+    std::vector<std::string> operations;
+    if (IsWindowsNT()) {
+        std::string data;
+        ReadValue(data);
+        const std::vector<std::string> texts = Texts(data);
+        for (size_t i = 0; i + 1 < texts.size(); i += 2) {
+            if (texts[i].empty())
+                break;
+            operations.push_back(texts[i + 1].empty()
+                                     ? "DEL " + Canonical(texts[i])
+                                     : "MOVE " + Canonical(texts[i]) + " TO " + Canonical(texts[i + 1]));
+        }
+    } else {
+        for (const std::string& line : Texts(ReadSection())) {
+            const size_t equals = line.find('=');
+            if (equals == std::string::npos)
+                continue;
+            const std::string target = line.substr(0, equals), source = line.substr(equals + 1);
+            operations.push_back(target == "NUL" || target == "DIRNUL"
+                                     ? "DEL " + Canonical(source)
+                                     : "MOVE " + Canonical(source) + " TO " + Canonical(target));
+        }
+    }
+    return operations;
+}
+
+bool PendingListHoldsText(const std::string& path)
+{
+    std::string data;
+    ReadValue(data);
+    for (const std::string& text : Texts(data)) {
+        if (text == "\\??\\" + path || text == "!\\??\\" + path)
+            return true;
+    }
+    return false;
+}
+
+bool SimulateRestart()
+{
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    std::string commandLine = std::string(system) + "\\wineboot.exe -r";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &info))
+        return false;
+    const bool ended = WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return ended;
+}
+
+}  // namespace kstest
