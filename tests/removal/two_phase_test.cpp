@@ -92,6 +92,37 @@ TEST(TwoPhase, AFileInUseLeadsToTheRestartQuestion)
     EXPECT_TRUE(product.RunningTempCopies().empty());
 }
 
+// "/oneprocess": both phases in the host's process. The loaded module keeps the product
+// folder busy, so the folder is scheduled with the module in it and the restart
+// question follows; the restart takes both. No temporary copy is made.
+TEST(TwoPhase, OneProcessSchedulesTheLoadedModuleAndAsksForARestart)
+{
+    HandOverCleared cleared;
+    SampleProduct product("one_process");
+    product.WriteProductCfg(ProductCfg(product, "Single App"));
+    product.Folder().MakeFile("prog dir\\data\\a.txt");
+    std::vector<std::string> texts;
+    {
+        BoxAnswerer box("Single App Uninstall", IDCANCEL);
+        ASSERT_TRUE(product.RunThroughHost("/oneprocess"));
+        box.Stop();
+        texts = box.Texts();
+    }
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.back(), kRestartText);
+    EXPECT_TRUE(product.RunningTempCopies().empty());
+    EXPECT_FALSE(kstest::FolderExists(product.ProductFolder() + "\\data"));
+    const std::vector<std::string> pending = kstest::PendingDeletionsBelow(product.ProductFolder());
+    EXPECT_TRUE(Contains(pending, product.ModulePath()));
+    EXPECT_TRUE(Contains(pending, product.ProductFolder()));
+    EXPECT_EQ(CountEntries(product.LogEntries(), "INFO Command line = /oneprocess \"/cfg=" + product.ProductFolder() +
+                                                     "\\KSCommon.cfg\""),
+              1u);
+
+    ASSERT_TRUE(kstest::SimulateRestart());
+    EXPECT_FALSE(kstest::FolderExists(product.ProductFolder()));
+}
+
 // The copy cannot be made (the temporary folder is missing): 1067, logged, the guard
 // given back, and no copy left anywhere.
 TEST(TwoPhase, ALaunchThatFailsEndsWith1067)
