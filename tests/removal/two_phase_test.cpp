@@ -25,7 +25,7 @@ constexpr char kRestartText[] =
 std::string ProductCfg(const SampleProduct& product, const char* title)
 {
     return std::string("[General]\nPath=") + product.ProductFolder() + "\nAppTitle=" + title +
-           "\nObjectPrefix=KSTestTwoPhase\n";
+           "\nObjectPrefix=KSTestTwoPhase\n[]\n";
 }
 
 bool Contains(const std::vector<std::string>& list, const std::string& item)
@@ -37,7 +37,14 @@ TEST(TwoPhase, ASilentRemovalLeavesOnlyTheTemporaryCopyUntilTheRestart)
 {
     HandOverCleared cleared;
     SampleProduct product("silent");
-    product.WriteProductCfg(ProductCfg(product, "Silent App"));
+    // A stop program of the product looks at the installer guard while the first phase
+    // runs: the uninstaller holds it from before the first phase to the launch.
+    const std::string probe = product.Folder() / "probe\\kshelper.exe";
+    product.Folder().MakeFolder("probe");
+    CopyFileA(kstest::HelperPath().c_str(), probe.c_str(), FALSE);
+    const std::string probed = product.Folder() / "probe\\guard.txt";
+    product.WriteProductCfg(ProductCfg(product, "Silent App") + "[Uninstall]\n[Stop]\nprobe=" + probe +
+                            " probe Global\\Velm:VLAgent:InstallerEvent " + probed + "\n[]\n[]\n");
     product.Folder().MakeFile("prog dir\\data\\a.txt");
     product.Folder().MakeFile("prog dir\\b.bin");
     {
@@ -47,6 +54,7 @@ TEST(TwoPhase, ASilentRemovalLeavesOnlyTheTemporaryCopyUntilTheRestart)
         EXPECT_FALSE(box.Answered()) << box.Text();
     }
     EXPECT_FALSE(kstest::FolderExists(product.ProductFolder()));
+    EXPECT_EQ(kstest::ReadFile(probed), "held");
     // Both processes ran with the same completed command line.
     const std::string line = "INFO Command line = /s \"/cfg=" + product.ProductFolder() + "\\KSCommon.cfg\"";
     EXPECT_EQ(CountEntries(product.LogEntries(), line), 2u);

@@ -11,6 +11,8 @@
 //                                          creates the manual-reset event <name> in that
 //                                          state (1 signalled, 0 not), signals
 //                                          "<release>.ready", holds it until <release> is set
+//   kshelper probe <event> <file>         writes "held" to the file when the named event
+//                                          exists, else "free"; exits 0
 //   kshelper /UnregServer                  writes its command line to "<own path>.unreg"
 //                                          (also a copy under another name)
 // A copy under any other name stands in for a product program (an agent): it writes its
@@ -100,6 +102,12 @@ int main(int argc, char** argv)
         SignalReadyAndWait(argv[4]);
         CloseHandle(event);
         return 0;
+    }
+    if (argc >= 4 && strcmp(argv[1], "probe") == 0) {
+        HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, argv[2]);
+        if (event)
+            CloseHandle(event);
+        return WriteText(argv[3], event ? "held" : "free") ? 0 : 2;
     }
     if (argc >= 3 && strcmp(argv[1], "exit") == 0)
         return static_cast<int>(strtoul(argv[2], nullptr, 0));
