@@ -48,8 +48,8 @@ bool IsSameOrAbove(const std::string& folder, std::string inner)
     return false;
 }
 
-// The counts and the description after the copy decision (step 10 of the install). A
-// registry error ends it silently.
+// The counts and the description once the copy is decided. A registry error ends this
+// silently; the key is created when missing (a fresh system may not have it yet).
 void CountInstalledCopy(const char* cfgPath, bool copied, const std::string& registered,
                         const std::string& destination)
 {
@@ -120,6 +120,8 @@ LONG InstallDownloader(const char* cfgPath, const char* sourceFolder)
         destination = registered;
     }
 
+    // The folder goes by the name as passed. A root, the Windows or system folder or a
+    // relative path passed by mistake is never removed whole (our own safeguard).
     if (sourceFolder && IsRemovableSourceFolder(sourceFolder))
         DeleteTree(sourceFolder, 0, nullptr, nullptr, kRetryDelayMs);
     CountInstalledCopy(cfgPath, copied, registered, destination);

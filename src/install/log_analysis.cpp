@@ -50,6 +50,10 @@ struct InstalledFile {
     std::string folded;
     std::string foldedName;
     std::vector<std::string> foldedFolders;  // every folder above it, innermost first
+    // The pairs a rule can apply to, in list order, for an overwrite and for a copy;
+    // found once, as the index does not change while pairs are removed.
+    std::vector<size_t> candidates[2];
+    bool collected[2] = {false, false};
 };
 
 enum class PairKind { DeleteFile, DeleteFolder, Replace };
@@ -105,19 +109,22 @@ public:
 
     // The walk over the list, pair by pair from the first, for one installed file. Only
     // the pairs a rule can apply to are visited, in list order.
-    void Apply(const InstalledFile& file, size_t prefixIndex, InstalledFileProbe& probe,
+    void Apply(InstalledFile& file, size_t prefixIndex, InstalledFileProbe& probe,
                const std::function<void(const std::string&)>& info, LogAnalysisResult& result)
     {
-        candidates_.clear();
-        Collect(deletedFiles_, file.folded);
-        if (prefixIndex == kCopyIndex)
-            Collect(deletedNames_, file.foldedName);
-        for (const std::string& folder : file.foldedFolders)
-            Collect(deletedFolders_, folder);
-        Collect(targets_, file.folded);
-        std::sort(candidates_.begin(), candidates_.end());
-        candidates_.erase(std::unique(candidates_.begin(), candidates_.end()), candidates_.end());
-        for (size_t at : candidates_) {
+        std::vector<size_t>& candidates = file.candidates[prefixIndex];
+        if (!file.collected[prefixIndex]) {
+            Collect(deletedFiles_, file.folded, candidates);
+            if (prefixIndex == kCopyIndex)
+                Collect(deletedNames_, file.foldedName, candidates);
+            for (const std::string& folder : file.foldedFolders)
+                Collect(deletedFolders_, folder, candidates);
+            Collect(targets_, file.folded, candidates);
+            std::sort(candidates.begin(), candidates.end());
+            candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+            file.collected[prefixIndex] = true;
+        }
+        for (size_t at : candidates) {
             Pair& pair = pairs_[at];
             if (!pair.removed && RuleRemoves(pair, file, prefixIndex, probe, info, result)) {
                 pair.removed = true;
@@ -144,11 +151,11 @@ public:
     }
 
 private:
-    void Collect(const Index& index, const std::string& key)
+    static void Collect(const Index& index, const std::string& key, std::vector<size_t>& candidates)
     {
         const auto found = index.find(key);
         if (found != index.end())
-            candidates_.insert(candidates_.end(), found->second.begin(), found->second.end());
+            candidates.insert(candidates.end(), found->second.begin(), found->second.end());
     }
 
     // The rule for one pair: true when the pair is to be removed; a restart it calls for
@@ -186,7 +193,6 @@ private:
 
     std::vector<Pair> pairs_;
     Index deletedFiles_, deletedNames_, deletedFolders_, targets_;
-    std::vector<size_t> candidates_;
     std::string unpaired_;
     size_t texts_ = 0;
 };
@@ -232,6 +238,8 @@ LogAnalysisResult AnalyzeInstallLog(const char* log, size_t size, std::vector<st
         notable[c] = lead[c] || c == 'F' || c == 'f';
     }
     std::unordered_map<std::string, InstalledFile> known;
+    const std::string matchLines[] = {std::string("KSWAnalyzeLog: Found a match for ") + kPrefixes[0],
+                                      std::string("KSWAnalyzeLog: Found a match for ") + kPrefixes[1]};
 
     size_t pos = 0;
     while (pos < size && pairs.TextCount() > 0) {
@@ -251,7 +259,7 @@ LogAnalysisResult AnalyzeInstallLog(const char* log, size_t size, std::vector<st
             ++pos;
             continue;
         }
-        info(std::string("KSWAnalyzeLog: Found a match for ") + kPrefixes[prefixIndex]);
+        info(matchLines[prefixIndex]);
         const char* pathBegin = log + pos + strlen(kPrefixes[prefixIndex]);
         const char* lineFeed = static_cast<const char*>(memchr(pathBegin, '\n', log + size - pathBegin));
         const std::string path = PathBehindPrefix(pathBegin, lineFeed ? lineFeed : log + size);

@@ -114,17 +114,6 @@ TEST(ConfigGrammar, FilterAndModeChooseWhatEntersTheTree)
     EXPECT_EQ(Dump(ParseText("[A]\na=1\n[B]\nb=1\n [a] x\na=2\n", "A", LoadMode::All, true)), "[A]{<a>=<1>} [a]{<a>=<2>}");
 }
 
-TEST(ConfigGrammar, LookUpsAreCaseSensitiveAndFindTheFirst)
-{
-    const ConfigDocument document = ParseText("[General]\nKey=1\nKey=2\nempty=\n[]\n[General]\nKey=3\nOther=4\n[]\n");
-    const char* rows[][3] = {{"General", "Key", "1"},        {"General", "key", "default"}, {"general", "Key", "default"},
-                             {"General", "Other", "default"}, {"General", "empty", ""},      {"", "Key", "default"}};
-    for (const auto& row : rows)
-        EXPECT_EQ(document.GetString(row[0], row[1], "default"), row[2]) << row[0] << "/" << row[1];
-    EXPECT_EQ(document.GetString(nullptr, "Key", "default"), "default");
-    EXPECT_EQ(document.GetString("General", "none", nullptr), "");
-}
-
 TEST(ConfigGrammar, SectionNamesStepOverDoubleByteCharacters)
 {
     // Shift-JIS: the second byte of U+30BE (0x83 0x5D) is the "]" byte, that of U+8868

@@ -2,15 +2,15 @@
 #include "config/product_locations.h"
 #include "config/util.h"
 #include "frame/log.h"
-#include "frame/module.h"
 #include "platform/delete_tree.h"
-#include "platform/folders.h"
 #include "platform/reg_key.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+
+constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 // A copy of the module under another name, loaded from a folder of its own.
 class ModuleCopy {
@@ -96,7 +96,7 @@ TEST(Locations, DataFolderFollowsMultiUserAndLogDir)
     };
     for (const auto& row : rows) {
         kstest::WriteFile(product, std::string("[General]\r\n") + row.general + "[]\r\n");
-        const std::string base = row.root.Open(kShellFoldersKey, KEY_QUERY_VALUE).GetString(row.value);
+        const std::string base = row.root.Open(kShellFolders, KEY_QUERY_VALUE).GetString(row.value);
         ASSERT_FALSE(base.empty());
         const std::string expectedFolder = base + "\\Velm\\VLUpdate\\Kestrel\\" + row.logDir;
         const bool velmExisted = kstest::FolderExists(base + "\\Velm");
@@ -147,7 +147,7 @@ TEST(Locations, ProductNameWarnsOnceWhenMissing)
     kstest::ScratchFolder folder("name");
     kstest::TestRegKey logKey("namelog");
     CVRegKey::CurrentUser.Create(logKey.Path().c_str(), KEY_SET_VALUE).SetDWord("ERRORS_ONLY=", 0);
-    SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), logKey.Path().c_str());
+    SetEnvironmentVariableA(kstest::ProcessVariable("Velmo:CVLog:RegKey:0x").c_str(), logKey.Path().c_str());
     g_Log.Start(folder.Path().c_str(), "names");
 
     ModuleCopy module(folder, "mod\\KSInst.dll");
@@ -163,7 +163,7 @@ TEST(Locations, ProductNameWarnsOnceWhenMissing)
     EXPECT_NE(log.find("WARNING\t"), std::string::npos);
     EXPECT_NE(log.find(line), std::string::npos);
     EXPECT_EQ(log.find(line), log.rfind(line)) << "logged once: the name is cached";
-    SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), nullptr);
+    SetEnvironmentVariableA(kstest::ProcessVariable("Velmo:CVLog:RegKey:0x").c_str(), nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "frame/log.h"
-#include "frame/module.h"
 #include "platform/reg_key.h"
+#include "platform/scoped_handle.h"
 #include "support/test_env.h"
 #include "support/test_thread.h"
 
@@ -13,6 +13,8 @@
 namespace {
 
 const char kTimestamp[] = R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}:\d{3}\t)";
+const std::string kKeyVariable = kstest::ProcessVariable("Velmo:CVLog:RegKey:0x");
+const std::string kDirVariable = kstest::ProcessVariable("Velmo:CVLog:Dir:0x");
 
 std::string Header(int errorsOnly, const char* maxSize, int append)
 {
@@ -28,12 +30,12 @@ class LogTest : public testing::Test {
 protected:
     LogTest() : folder_("log"), key_("log"), machineKey_("log", HKEY_LOCAL_MACHINE)
     {
-        SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), key_.Path().c_str());
+        SetEnvironmentVariableA(kKeyVariable.c_str(), key_.Path().c_str());
     }
     ~LogTest() override
     {
-        SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), nullptr);
-        SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), nullptr);
+        SetEnvironmentVariableA(kKeyVariable.c_str(), nullptr);
+        SetEnvironmentVariableA(kDirVariable.c_str(), nullptr);
     }
 
     std::string LogPath(const char* name = "KSInst.log") const { return folder_ / name; }
@@ -152,19 +154,33 @@ TEST_F(LogTest, AppendKeepsTheEarlierRunsWithoutAGap)
     EXPECT_EQ(fresh.find("START"), fresh.rfind("START"));
 }
 
+// The names "_2" to "_9" in turn while the ones before are held; a numbered log never
+// appends, even with APPEND on: it starts after the header.
 TEST_F(LogTest, FileHeldByAnotherWriterMovesTheLogToANumberedName)
 {
+    SetOption(HKEY_CURRENT_USER, "APPEND=", 1);
     kstest::WriteFile(LogPath(), "");
+    kstest::WriteFile(LogPath("KSInst_2.log"), Header(1, "100", 1) + "\r\nSTART\tan earlier run" + std::string(300, '.'));
     kstest::FileHolder holder(LogPath(), FILE_SHARE_READ);
     ASSERT_TRUE(holder.Holding());
-    {
-        CVLog log;
-        log.Start(folder_.Path().c_str(), "KSInst");
-        log.Error("to the second file");
+    ScopedHandle held[10];  // the numbered names, held by this process
+    for (int number = 1; number <= 9; ++number) {
+        const std::string name = "KSInst_" + std::to_string(number) + ".log";
+        if (number > 1)
+            held[number].Reset(CreateFileA(LogPath(name.c_str()).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                           OPEN_ALWAYS, 0, nullptr));
+        {
+            CVLog log;
+            log.Start(folder_.Path().c_str(), "KSInst");
+            log.Error("%d held", number);
+        }
+        const std::string next = Read(("KSInst_" + std::to_string(number + 1) + ".log").c_str());
+        EXPECT_EQ(std::regex_match(next, std::regex(Header(1, "100", 1) + "\r\nSTART\t" + kTimestamp + "\r\n\r\nERROR\t" +
+                                                    kTimestamp + "\r\n" + std::to_string(number) + " held\r\n\r\nFINISH\t" +
+                                                    kTimestamp + "\r\n\r\n")),
+                  number < 9)
+            << number << ": " << next;
     }
-    const std::string bytes = Read("KSInst_2.log");
-    EXPECT_EQ(bytes.substr(0, 117), Header(1, "100", 0));
-    EXPECT_NE(bytes.find("to the second file"), std::string::npos);
 }
 
 // The log is started once by the module; a second start must not cut what the first
@@ -217,7 +233,7 @@ TEST_F(LogTest, SecondStartKeepsTheOpenFileAndMovesToNumberedNames)
 TEST_F(LogTest, FolderComesFromTheVariableOrFallsBackToTheTemporaryFolder)
 {
     const std::string deep = folder_ / "a\\b\\c";
-    SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), deep.c_str());
+    SetEnvironmentVariableA(kDirVariable.c_str(), deep.c_str());
     {
         CVLog log;
         log.Start(nullptr, nullptr);
@@ -265,7 +281,7 @@ TEST_F(LogTest, EntriesOfSeveralThreadsDoNotInterleave)
 
 TEST_F(LogTest, LoadingTheModuleWritesItsLogUntilUnload)
 {
-    SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), folder_.Path().c_str());
+    SetEnvironmentVariableA(kDirVariable.c_str(), folder_.Path().c_str());
     {
         kstest::ModuleUnderTest module;
         ASSERT_TRUE(module.Handle());

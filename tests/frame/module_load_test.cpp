@@ -1,30 +1,32 @@
-#include "frame/module.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
+const std::string kKeyVariable = kstest::ProcessVariable("Velmo:CVLog:RegKey:0x");
+
 std::string LogKeyVariable()
 {
-    return ReadEnvironmentVariable(ProcessVariableName(kLogKeyVariableFormat));
+    char value[MAX_PATH] = {};
+    return GetEnvironmentVariableA(kKeyVariable.c_str(), value, MAX_PATH) ? value : "";
 }
 
 TEST(ModuleLoad, SetsTheLogKeyVariableUnlessTheHostDid)
 {
-    const std::string name = ProcessVariableName(kLogKeyVariableFormat);
-    SetEnvironmentVariableA(name.c_str(), nullptr);
+    const char* name = kKeyVariable.c_str();
+    SetEnvironmentVariableA(name, nullptr);
     {
         kstest::ModuleUnderTest module;
         ASSERT_TRUE(module.Handle());
         EXPECT_EQ(LogKeyVariable(), "SOFTWARE\\Velm\\VLUpdate\\KSInstLog");
     }
-    SetEnvironmentVariableA(name.c_str(), "SOFTWARE\\Host\\Own");
+    SetEnvironmentVariableA(name, "SOFTWARE\\Host\\Own");
     {
         kstest::ModuleUnderTest module;
         EXPECT_EQ(LogKeyVariable(), "SOFTWARE\\Host\\Own");
     }
-    SetEnvironmentVariableA(name.c_str(), nullptr);
+    SetEnvironmentVariableA(name, nullptr);
 }
 
 TEST(ModuleLoad, DllUnregisterServerAnswersZero)

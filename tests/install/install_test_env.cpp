@@ -84,11 +84,4 @@ DWORD GetDWordValue(HKEY root, const std::string& key, const char* name, DWORD m
 
 void DeleteValue(HKEY root, const std::string& key, const char* name) { SHDeleteValueA(root, key.c_str(), name); }
 
-std::string ShortPath(const std::string& path)
-{
-    char buffer[MAX_PATH] = {};
-    const DWORD length = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
-    return length && length < MAX_PATH ? std::string(buffer, length) : path;
-}
-
 }  // namespace kstest

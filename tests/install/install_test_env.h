@@ -47,8 +47,5 @@ void SetDWordValue(HKEY root, const std::string& key, const char* name, DWORD va
 DWORD GetDWordValue(HKEY root, const std::string& key, const char* name, DWORD missing);
 void DeleteValue(HKEY root, const std::string& key, const char* name);
 
-// Short (8.3) form of an existing path, as the system gives it; the path itself when it
-// has none.
-std::string ShortPath(const std::string& path);
 
 }  // namespace kstest

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <mbctype.h>
+
 #include <cctype>
 #include <cstring>
 #include <set>
@@ -233,6 +235,36 @@ TEST(LogScan, NeverReadsPastTheLog)
     const LogAnalysisResult none = AnalyzeInstallLog(pages + page, 0, working, probe, [](const std::string&) {});
     EXPECT_FALSE(none.restartNeeded || none.listChanged);
     VirtualFree(pages, 0, MEM_RELEASE);
+}
+
+// On a double-byte system (the Japanese run) the second byte of a character is never
+// the start of a prefix, even when it is an "F"; elsewhere the same bytes hold one.
+TEST(LogScan, SecondBytesOfCharactersStartNoPrefix)
+{
+    const bool doubleByte = _getmbcp() == 932;
+    char locale[32] = {};
+    if (GetEnvironmentVariableA("KSINST_LOCALE", locale, sizeof(locale))) {
+        EXPECT_TRUE(doubleByte) << "the Japanese run has code page 932";
+    }
+    struct Case {
+        const char* log;
+        bool inJapanese;  // whether the pair is removed on the Japanese system
+    };
+    const Case cases[] = {
+        {"\x83" "File Copy: C:\\App\\a.dll\n", false},  // 0x83 0x46 is one character
+        {"\x83\x83" "File Copy: C:\\App\\a.dll\n", true},
+        {"\x83\x40 File Copy: C:\\App\\a.dll", true},
+        {"\x83", false},
+    };
+    for (const Case& c : cases) {
+        FakeProbe probe;
+        probe.files = {"c:\\app\\a.dll"};
+        std::vector<std::string> list = {"NUL", "C:\\APP\\A.DLL"};
+        const LogAnalysisResult result =
+            AnalyzeInstallLog(c.log, strlen(c.log), list, probe, [](const std::string&) {});
+        const bool removedAnywhere = strlen(c.log) > 1;
+        EXPECT_EQ(result.listChanged, doubleByte ? c.inJapanese : removedAnywhere) << c.log;
+    }
 }
 
 }  // namespace

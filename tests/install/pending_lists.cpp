@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <shlwapi.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -24,32 +26,22 @@ std::string WininitPath()
 
 bool ReadValue(std::string& data)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    std::string buffer(1 << 20, '\0');
+    DWORD size = static_cast<DWORD>(buffer.size()), type = 0;
+    if (SHGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, &type, &buffer[0], &size) != ERROR_SUCCESS)
         return false;
-    DWORD size = 0, type = 0;
-    bool found = RegQueryValueExA(key, kPendingValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
-    if (found) {
-        data.assign(size, '\0');
-        found = RegQueryValueExA(key, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
-                ERROR_SUCCESS;
-        data.resize(size);
-    }
-    RegCloseKey(key);
-    return found;
+    data = buffer.substr(0, size);
+    return true;
 }
 
+// Writes the value, or deletes it when `data` is null.
 void WriteValue(const std::string* data)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return;
     if (data)
-        RegSetValueExA(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data->data()),
-                       static_cast<DWORD>(data->size()));
+        SHSetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, REG_MULTI_SZ, data->data(),
+                    static_cast<DWORD>(data->size()));
     else
-        RegDeleteValueA(key, kPendingValue);
-    RegCloseKey(key);
+        SHDeleteValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
 }
 
 std::string ReadSection()

@@ -7,7 +7,6 @@
 #include "peruser/all_users_files.h"
 #include "platform/reg_key.h"
 #include "platform/security.h"
-#include "platform/system_version.h"
 #include "platform/user_hive.h"
 #include "support/test_env.h"
 
@@ -27,42 +26,32 @@ constexpr char kLoggedOff[] = "S-1-5-21-7001-7002-7003-1002";  // hive file only
 constexpr char kPreloaded[] = "S-1-5-21-7001-7002-7003-1003";  // hive loaded by the test
 constexpr char kService[] = "S-1-5-21-7001-7002-7003-1004";    // Flags 12
 constexpr char kNoHive[] = "S-1-5-21-7001-7002-7003-1005";     // folder without a hive
+constexpr char kCurrentUser[] = "S-1-5-21-0-0-0-1000";          // Wine's own user, logged on
+constexpr char kDefaultHive[] = "KSWiseDefaultUser";
+// The default profile this test names on the NT family, below Wine's profiles folder.
+constexpr char kDefaultProfile[] = "C:\\users\\kstest_default";
 
-std::string ProfileList() { return IsWindowsNT() ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
-                                                 : "Software\\Microsoft\\Windows\\CurrentVersion\\ProfileList"; }
+std::string ProfileList() { return kstest::NtFamily() ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
+                                                      : "Software\\Microsoft\\Windows\\CurrentVersion\\ProfileList"; }
+// The hive file of a profile of the running family, or of the other family.
+std::string HiveFile(bool ownFamily = true) { return ownFamily == kstest::NtFamily() ? "\\NTUser.dat" : "\\User.dat"; }
 
+// Below HKEY_USERS, read with the system's own calls.
 bool KeyExists(const std::string& path)
 {
-    try {
-        CVRegKey::Users.Open(path.c_str(), KEY_QUERY_VALUE);
-        return true;
-    } catch (const CVException&) {
-        return false;
-    }
+    HKEY key = nullptr;
+    return RegOpenKeyExA(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS && !RegCloseKey(key);
 }
 
 DWORD ReadDWord(const std::string& keyPath, const char* name)
 {
-    try {
-        return CVRegKey::Users.Open(keyPath.c_str(), KEY_QUERY_VALUE).GetDWord(name, 0xDEAD);
-    } catch (const CVException&) {
-        return 0xDEAD;
-    }
+    DWORD value = 0, size = sizeof(value);
+    return SHGetValueA(HKEY_USERS, keyPath.c_str(), name, nullptr, &value, &size) == ERROR_SUCCESS ? value : 0xDEAD;
 }
 
 void WriteDWord(const std::string& keyPath, const char* name, DWORD value)
 {
     CVRegKey::Users.Create(keyPath.c_str(), KEY_SET_VALUE).SetDWord(name, value);
-}
-
-// The prefix's own user: the only SID Wine lists in its profile list.
-std::string CurrentUserSid()
-{
-    for (DWORD i = 0;; ++i) {
-        const std::string name = CVRegKey::Users.EnumSubKey(i);
-        if (name.compare(0, 15, "S-1-5-21-0-0-0-") == 0)
-            return name;
-    }
 }
 
 // Adds profiles to the running family's profile list, each with a folder below the
@@ -74,7 +63,7 @@ protected:
     ~AllUsers() override
     {
         RegUnLoadKeyA(HKEY_USERS, kPreloaded);
-        RegUnLoadKeyA(HKEY_USERS, kDefaultUserHiveName);
+        RegUnLoadKeyA(HKEY_USERS, kDefaultHive);
         for (const std::string& name : added_) {
             SHDeleteKeyA(HKEY_LOCAL_MACHINE, (ProfileList() + "\\" + name).c_str());
             SHDeleteKeyA(HKEY_USERS, name.c_str());
@@ -82,14 +71,14 @@ protected:
         if (defaultProfileSet_)
             SHDeleteValueA(HKEY_LOCAL_MACHINE, ProfileList().c_str(), "DefaultUserProfile");
         SHDeleteKeyA(HKEY_USERS, In(".DEFAULT").c_str());
-        SHDeleteKeyA(HKEY_USERS, In(currentSid_.c_str()).c_str());
+        SHDeleteKeyA(HKEY_USERS, In(kCurrentUser).c_str());
     }
 
     std::string AddProfile(const char* name, DWORD flags, bool withHive)
     {
         const std::string folder = folder_.MakeFolder(name);
         if (withHive)
-            MakeHive(folder + ProfileHiveFileName());
+            MakeHive(folder + HiveFile());
         CVRegKey profile = CVRegKey::LocalMachine.Create((ProfileList() + "\\" + name).c_str(), KEY_SET_VALUE);
         profile.SetString("ProfileImagePath", folder.c_str());
         profile.SetDWord("Flags", flags);
@@ -107,6 +96,19 @@ protected:
         DeleteFileA(path.c_str());
         CVRegKey source = CVRegKey::CurrentUser.Create(source_.Path().c_str(), KEY_ALL_ACCESS);
         EXPECT_EQ(RegSaveKeyA(source.Handle(), path.c_str(), nullptr), 0);
+    }
+
+    // A value in every hive file made from now on and in the prefix's own user: a
+    // write of it with PU_ONLY_EXISTING then tells whether every hive was reached.
+    void SeedHives()
+    {
+        CVRegKey::CurrentUser.Create((source_.Path() + "\\" + kSubKey).c_str(), KEY_SET_VALUE).SetDWord("Seed", 1);
+        if (kstest::NtFamily())
+            WriteDWord(In(kCurrentUser), "Seed", 1);
+    }
+    static bool EveryHiveReached(DWORD options = 0)
+    {
+        return WriteDWordToAllUsers(kSubKey, "Seed", 2, PU_ONLY_EXISTING | options);
     }
 
     static void LoadHive(const char* name, const std::string& file)
@@ -128,7 +130,6 @@ protected:
     kstest::TestRegKey source_;
     std::vector<std::string> added_;
     bool defaultProfileSet_ = false;
-    std::string currentSid_ = CurrentUserSid();
 };
 
 TEST_F(AllUsers, ExportWritesEveryUsersHiveAndLeavesNoHiveLoaded)
@@ -137,9 +138,9 @@ TEST_F(AllUsers, ExportWritesEveryUsersHiveAndLeavesNoHiveLoaded)
     MakeLoggedOnUser(kLoggedOn);
     AddProfile(kLoggedOff, 0, true);
     const std::string preloaded = AddProfile(kPreloaded, 0, true);
-    LoadHive(kPreloaded, preloaded + ProfileHiveFileName());
+    LoadHive(kPreloaded, preloaded + HiveFile());
     AddProfile(kService, 12, false);
-    WriteDWord(In(kService), "Untouched", 1);
+    MakeLoggedOnUser(kService);
     AddProfile(kNoHive, 0, false);
 
     kstest::ModuleUnderTest module;
@@ -149,9 +150,10 @@ TEST_F(AllUsers, ExportWritesEveryUsersHiveAndLeavesNoHiveLoaded)
 
     EXPECT_EQ(ReadDWord(In(kLoggedOn), "Counter"), 42u);
     EXPECT_EQ(ReadDWord(In(kPreloaded), "Counter"), 42u) << "a present hive is written in place";
-    if (IsWindowsNT()) {
-        EXPECT_EQ(ReadDWord(In(currentSid_.c_str()), "Counter"), 42u);
-        EXPECT_EQ(ReadDWord(In(kService), "Counter"), 0xDEADu) << "service profiles are skipped";
+    // Service profiles are skipped on the NT family; the 95/98/Me family skips none.
+    EXPECT_EQ(ReadDWord(In(kService), "Counter"), kstest::NtFamily() ? 0xDEADu : 42u);
+    if (kstest::NtFamily()) {
+        EXPECT_EQ(ReadDWord(In(kCurrentUser), "Counter"), 42u);
     }
     EXPECT_FALSE(KeyExists(kLoggedOff)) << "a temporary load is unloaded";
     EXPECT_FALSE(KeyExists(kNoHive));
@@ -200,58 +202,38 @@ TEST_F(AllUsers, OptionsChooseTheOperation)
     EXPECT_TRUE(KeyExists(source));
 }
 
+// A logged-off user's hive file is "NTUser.dat" on the NT family, "User.dat" on
+// 95/98/Me; a profile holding only the other family's file is not reached.
+TEST_F(AllUsers, LoggedOffUsersAreReachedThroughTheirFamilysHiveFile)
+{
+    SeedHives();
+    MakeHive(AddProfile(kLoggedOff, 0, false) + HiveFile());
+    EXPECT_TRUE(EveryHiveReached());
+    MakeHive(AddProfile(kNoHive, 0, false) + HiveFile(false));
+    EXPECT_FALSE(EveryHiveReached());
+}
+
 TEST_F(AllUsers, DefaultUserIsLoadedByNameOrWrittenDirectly)
 {
-    if (!IsWindowsNT()) {
+    if (!kstest::NtFamily()) {
         WriteDWordToAllUsers(kSubKey, "Default", 3, PU_INCLUDE_DEFAULT_USER);
         EXPECT_EQ(ReadDWord(In(".DEFAULT"), "Default"), 3u);
         return;
     }
-    // The profile folder is made where the profile list says profiles live.
-    const std::string defaultFolder =
-        CVRegKey::LocalMachine.Open(ProfileList().c_str(), KEY_QUERY_VALUE).GetExpandString("ProfilesDirectory") +
-        "\\kstest_default";
-    CreateDirectoryA(defaultFolder.c_str(), nullptr);
-    MakeHive(defaultFolder + "\\NTUser.dat");
+    SeedHives();
+    CreateDirectoryA(kDefaultProfile, nullptr);
+    const std::string hive = kDefaultProfile + std::string("\\NTUser.dat");
+    MakeHive(hive);
     SetDefaultProfile("kstest_default");
-
-    std::vector<std::string> folders;
-    ListProfileFolders(folders, nullptr, PU_INCLUDE_DEFAULT_USER);
-    ASSERT_FALSE(folders.empty());
-    EXPECT_EQ(folders.back(), defaultFolder);
-
-    WriteDWordToAllUsers(kSubKey, "Default", 3, PU_INCLUDE_DEFAULT_USER);
-    EXPECT_FALSE(KeyExists(kDefaultUserHiveName)) << "the default user's hive is unloaded";
-
-    // A hive already present under that name is neither written nor unloaded.
-    LoadHive(kDefaultUserHiveName, defaultFolder + "\\NTUser.dat");
-    WriteDWordToAllUsers(kSubKey, "Default", 3, PU_INCLUDE_DEFAULT_USER);
-    EXPECT_EQ(ReadDWord(In(kDefaultUserHiveName), "Default"), 0xDEADu);
-    EXPECT_TRUE(KeyExists(kDefaultUserHiveName));
-    RegUnLoadKeyA(HKEY_USERS, kDefaultUserHiveName);
-    DeleteFileA((defaultFolder + "\\NTUser.dat").c_str());
-    RemoveDirectoryA(defaultFolder.c_str());
-}
-
-TEST_F(AllUsers, HiveHolderUnloadsOnlyWhatItLoaded)
-{
-    const std::string folder = AddProfile(kLoggedOff, 0, true);
-    const std::string file = folder + ProfileHiveFileName();
-    {
-        CUserHive hive;
-        ASSERT_TRUE(hive.Load(file.c_str(), kLoggedOff, CVRegKey::Users));
-        EXPECT_TRUE(hive.LoadedByUs());
-        EXPECT_TRUE(KeyExists(kLoggedOff));
-
-        CUserHive second;
-        EXPECT_FALSE(second.Load(file.c_str(), kLoggedOff, CVRegKey::Users)) << "never loaded twice";
-        EXPECT_FALSE(second.LoadedByUs());
-    }
-    EXPECT_FALSE(KeyExists(kLoggedOff));
-
-    CUserHive missing;
-    EXPECT_FALSE(missing.Load((folder + "\\absent.dat").c_str(), kLoggedOff, CVRegKey::Users));
-    EXPECT_FALSE(missing.Load(folder.c_str(), kLoggedOff, CVRegKey::Users)) << "a folder is no hive";
+    EXPECT_TRUE(EveryHiveReached(PU_INCLUDE_DEFAULT_USER));
+    EXPECT_FALSE(KeyExists(kDefaultHive)) << "the default user's hive is unloaded";
+    // Under that name only: a hive present there already is not the module's to write.
+    LoadHive(kDefaultHive, hive);
+    EXPECT_FALSE(EveryHiveReached(PU_INCLUDE_DEFAULT_USER));
+    EXPECT_TRUE(KeyExists(kDefaultHive)) << "nor unloaded";
+    RegUnLoadKeyA(HKEY_USERS, kDefaultHive);
+    DeleteFileA(hive.c_str());
+    RemoveDirectoryA(kDefaultProfile);
 }
 
 // An "add" export never deletes: without a value name it writes the key's default
@@ -283,7 +265,7 @@ TEST_F(AllUsers, AddExportsWriteTheDefaultValueAndNeverDelete)
 // never left loaded.
 TEST_F(AllUsers, HiveIsNeverLeftLoadedWhenMemoryRunsOut)
 {
-    const std::string file = AddProfile(kLoggedOff, 0, true) + ProfileHiveFileName();
+    const std::string file = AddProfile(kLoggedOff, 0, true) + HiveFile();
     bool thrown = false;
     try {
         CUserHive hive;
@@ -298,12 +280,18 @@ TEST_F(AllUsers, HiveIsNeverLeftLoadedWhenMemoryRunsOut)
     RegUnLoadKeyA(HKEY_USERS, kLoggedOff);
 }
 
+// Below every profile folder, and with KSWDelDir the default user's too: the default
+// profile on the NT family, the Windows folder on 95/98/Me.
 TEST_F(AllUsers, FilesBelowEveryProfileFolder)
 {
     const std::string first = AddProfile(kLoggedOn, 0, false);
     const std::string second = AddProfile(kLoggedOff, 0, false);
-    for (const std::string& profile : {first, second}) {
-        kstest::WriteFile(profile + "\\keep.txt", "k");
+    const std::string defaultFolder = kstest::NtFamily() ? kDefaultProfile : "C:\\windows";
+    if (kstest::NtFamily()) {
+        CreateDirectoryA(kDefaultProfile, nullptr);
+        SetDefaultProfile("kstest_default");
+    }
+    for (const std::string& profile : {first, second, defaultFolder}) {
         CreateDirectoryA((profile + "\\kstest_data").c_str(), nullptr);
         CreateDirectoryA((profile + "\\kstest_data\\Velm").c_str(), nullptr);
         kstest::WriteFile(profile + "\\kstest_data\\Velm\\a.log", "a");
@@ -311,20 +299,23 @@ TEST_F(AllUsers, FilesBelowEveryProfileFolder)
 
     SetConfigValueForAllUsers("kstest_data\\Velm\\user.cfg", "Stats", "Count", "3", false, 0);
     EXPECT_EQ(kstest::ReadFile(second + "\\kstest_data\\Velm\\user.cfg"), "[Stats]\r\n Count = 3\r\n[]\r\n");
+    EXPECT_FALSE(kstest::FileExists(defaultFolder + "\\kstest_data\\Velm\\user.cfg"));
 
     kstest::ModuleUnderTest module;
     auto delDir = module.Export<LONG(WINAPI*)(const char*, LONG)>("KSWDelDir");
     ASSERT_TRUE(delDir);
     EXPECT_EQ(delDir("kstest_data\\Velm", 1), 1);
     EXPECT_EQ(delDir("", 1), 1) << "an empty relative path names the profile folder itself";
-    for (const std::string& profile : {first, second}) {
-        EXPECT_FALSE(kstest::FolderExists(profile + "\\kstest_data\\Velm"));
-        EXPECT_TRUE(kstest::FileExists(profile + "\\keep.txt"));
+    for (const std::string& profile : {first, second, defaultFolder}) {
+        EXPECT_FALSE(kstest::FolderExists(profile + "\\kstest_data\\Velm")) << profile;
+        EXPECT_TRUE(kstest::FolderExists(profile + "\\kstest_data")) << profile;
     }
-    // The real profiles of the prefix took the same operations.
+    // The prefix's own profile took the same operations.
     char home[MAX_PATH] = {};
     GetEnvironmentVariableA("USERPROFILE", home, MAX_PATH);
-    RemoveDirectoryA((std::string(home) + "\\kstest_data").c_str());
+    for (const std::string& folder : {std::string(home), defaultFolder})
+        RemoveDirectoryA((folder + "\\kstest_data").c_str());
+    RemoveDirectoryA(kDefaultProfile);
 }
 
 TEST(DelDir, PatternInTheLastComponentFiltersTheFolder)

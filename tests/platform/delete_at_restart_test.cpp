@@ -1,6 +1,4 @@
 #include "platform/delete_at_restart.h"
-#include "platform/paths.h"
-#include "platform/system_version.h"
 #include "support/restart_lists.h"
 #include "support/test_env.h"
 
@@ -29,7 +27,7 @@ TEST(DeleteAtRestart, SchedulesEntriesBeforeTheirFolder)
     EXPECT_EQ(GetLastError(), 0u);
     EXPECT_TRUE(RestartNeeded);
     EXPECT_TRUE(kstest::FileExists(inner));
-    if (IsWindowsNT()) {
+    if (kstest::NtFamily()) {
         EXPECT_EQ(kstest::PendingDeletionsBelow(scratch.Path()),
                   (std::vector<std::string>{readOnly, inner, folder + "\\sub", folder}));
         // The restart deletion would leave a read-only file in place.
@@ -37,8 +35,8 @@ TEST(DeleteAtRestart, SchedulesEntriesBeforeTheirFolder)
     } else {
         // One line for the folder, whose contents the 95/98/Me restart removes with it.
         ASSERT_TRUE(DeleteAtRestart(inner));
-        wininit.push_back("DIRNUL=" + GetShortPath(folder, "?"));
-        wininit.push_back("NUL=" + GetShortPath(inner, "?"));
+        wininit.push_back("DIRNUL=" + kstest::ShortPath(folder));
+        wininit.push_back("NUL=" + kstest::ShortPath(inner));
         EXPECT_EQ(kstest::WininitRenameLines(), wininit);
         EXPECT_TRUE(kstest::PendingDeletionsBelow(scratch.Path()).empty());
     }
@@ -46,12 +44,12 @@ TEST(DeleteAtRestart, SchedulesEntriesBeforeTheirFolder)
 
 TEST(DeleteAtRestart, NineXFamilyKeepsTheSectionWithin32K)
 {
-    if (IsWindowsNT())
+    if (kstest::NtFamily())
         GTEST_SKIP() << "WININIT.INI serves the Windows 95/98/Me family";
     kstest::ScratchFolder scratch("restart_9x_full");
     kstest::RestartListsGuard guard(scratch.Path());
     const std::string file = scratch.MakeFile("f.txt");
-    const std::string line = "NUL=" + GetShortPath(file, "");
+    const std::string line = "NUL=" + kstest::ShortPath(file);
 
     // A section whose length leaves no room for the line and its terminator within the
     // 32,765 characters the private-profile functions move.

@@ -1,7 +1,5 @@
 #include "platform/delete_at_restart.h"
 #include "platform/delete_tree.h"
-#include "platform/paths.h"
-#include "platform/system_version.h"
 #include "support/restart_lists.h"
 #include "support/test_env.h"
 #include "support/test_thread.h"
@@ -94,14 +92,14 @@ TEST(DeleteTree, InUseFileIsRetriedOnceThenScheduledBeforeItsFolder)
         }
         EXPECT_EQ(result, static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED));
         EXPECT_TRUE(RestartNeeded);
-        if (IsWindowsNT()) {
+        if (kstest::NtFamily()) {
             // The file by its own deletion, then again as an entry of its folder.
             EXPECT_EQ(kstest::PendingDeletionsBelow(scratch.Path()), (std::vector<std::string>{locked, locked, tree}));
         } else {
             const std::vector<std::string> lines = kstest::WininitRenameLines();
             ASSERT_GE(lines.size(), 2u);
-            EXPECT_EQ(lines[lines.size() - 2], "NUL=" + GetShortPath(locked, "?"));
-            EXPECT_EQ(lines.back(), "DIRNUL=" + GetShortPath(tree, "?"));
+            EXPECT_EQ(lines[lines.size() - 2], "NUL=" + kstest::ShortPath(locked));
+            EXPECT_EQ(lines.back(), "DIRNUL=" + kstest::ShortPath(tree));
         }
     }
 }

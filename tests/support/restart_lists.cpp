@@ -1,7 +1,7 @@
 #include "support/restart_lists.h"
 
 #include "platform/reg_key.h"
-#include "platform/system_version.h"
+#include "support/test_env.h"
 
 #include <windows.h>
 
@@ -57,7 +57,7 @@ std::vector<std::string> WininitRenameLines()
 
 RestartListsGuard::RestartListsGuard(const std::string& folder) : folder_(folder)
 {
-    if (IsWindowsNT())
+    if (NtFamily())
         PendingDeletionsBelow(folder_, true);
     else
         for (const std::string& line : WininitRenameLines())
@@ -66,7 +66,7 @@ RestartListsGuard::RestartListsGuard(const std::string& folder) : folder_(folder
 
 RestartListsGuard::~RestartListsGuard()
 {
-    if (IsWindowsNT())
+    if (NtFamily())
         PendingDeletionsBelow(folder_, true);
     else if (section_.empty())
         WritePrivateProfileStringA("rename", nullptr, nullptr, "WININIT.INI");

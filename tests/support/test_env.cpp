@@ -92,6 +92,27 @@ bool WriteFile(const std::string& path, const std::string& bytes)
     return ok && written == bytes.size();
 }
 
+bool NtFamily()
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+std::string ShortPath(const std::string& path)
+{
+    char buffer[MAX_PATH] = {};
+    const DWORD length = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(buffer, length) : path;
+}
+
+std::string ProcessVariable(const char* prefix)
+{
+    char id[16];
+    wsprintfA(id, "%lx", GetCurrentProcessId());
+    return prefix + std::string(id);
+}
+
 void RemoveTestTree(const std::string& path)
 {
     // A test that goes wrong must never take more than its own scratch space with it.

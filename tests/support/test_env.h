@@ -20,6 +20,13 @@ bool WriteFile(const std::string& path, const std::string& bytes);
 // Deletes a tree below C:\kstest only (read-only and hidden entries included).
 void RemoveTestTree(const std::string& path);
 
+// What the system itself says, never what the module under test makes of it: the
+// running family, the short form of an existing path (the path itself when it has none), and the
+// name of a per-process variable, `prefix` followed by the process id in hexadecimal.
+bool NtFamily();
+std::string ShortPath(const std::string& path);
+std::string ProcessVariable(const char* prefix);
+
 // A fresh folder C:\kstest\<program>\<name>, removed again at the end.
 class ScratchFolder {
 public:

@@ -58,11 +58,9 @@ TEST(ResourceStrings, MessagesTakeTheApplicationName)
 {
     kstest::ModuleUnderTest module;
     std::string text;
-    ASSERT_TRUE(LoadResourceMessage(text, module.Handle(), IDS_NEED_ADMIN, "Probe"));
-    if (JapaneseSystem())
-        EXPECT_EQ(text, FromUtf8("Probe をアンインストールするには管理者権限が必要です。"));
-    else
-        EXPECT_EQ(text, "You need administrator privileges to uninstall Probe.");
+    ASSERT_TRUE(LoadResourceMessage(text, module.Handle(), 3, "Probe"));
+    EXPECT_EQ(text, JapaneseSystem() ? FromUtf8("Probe をアンインストールするには管理者権限が必要です。")
+                                     : std::string("You need administrator privileges to uninstall Probe."));
     EXPECT_FALSE(LoadResourceMessage(text, module.Handle(), 4242, "Probe"));
 }
 

@@ -94,6 +94,11 @@ TEST(WildcardMatch, MatchesLikeFileNamePatterns)
         {"readme", "READ*ME", true},
         {"mississippi", "m*iss*ppi", true},
         {"mississippi", "m*iss*ppx", false},
+        // "?" stays a wildcard after a "*".
+        {"setup.log", "*.l?g", true},
+        {"setup.lg", "*.l?g", false},
+        {"ab", "*?", true},
+        {"", "*?", false},
     };
     for (const auto& row : rows)
         EXPECT_EQ(WildcardMatch(row.text, row.pattern), row.match) << row.text << " ~ " << row.pattern;
