@@ -20,13 +20,6 @@ std::string SystemFolder()
     return buffer;
 }
 
-std::string ProcessVariable(const char* format)
-{
-    char name[64];
-    wsprintfA(name, format, GetCurrentProcessId());
-    return name;
-}
-
 bool StartsWithNoCase(const std::string& text, const std::string& prefix)
 {
     return text.size() >= prefix.size() && lstrcmpiA(text.substr(0, prefix.size()).c_str(), prefix.c_str()) == 0;
@@ -93,7 +86,7 @@ HMODULE SampleProduct::Load()
 {
     if (!module_) {
         // The module reads its log folder from this variable when it is loaded.
-        SetEnvironmentVariableA(ProcessVariable("Velmo:CVLog:Dir:0x%x").c_str(), TempFolder().c_str());
+        SetEnvironmentVariableA(ProcessVariable("Velmo:CVLog:Dir:0x").c_str(), TempFolder().c_str());
         module_ = LoadLibraryA(ModulePath().c_str());
     }
     return module_;
@@ -104,7 +97,7 @@ void SampleProduct::Unload()
     if (module_)
         FreeLibrary(module_);
     module_ = nullptr;
-    SetEnvironmentVariableA(ProcessVariable("Velmo:CVLog:Dir:0x%x").c_str(), nullptr);
+    SetEnvironmentVariableA(ProcessVariable("Velmo:CVLog:Dir:0x").c_str(), nullptr);
 }
 
 void SampleProduct::ExUninstall(const char* commandLine)
