@@ -71,18 +71,11 @@ KSINST_EXPORT(LONG) KSWImportConfigFile(const char* targetPath, const char* sour
 // mode 2 (0 when the current user's file lies outside the profile); 0 for other modes.
 KSINST_EXPORT(DWORD) KSWSetStatParamString(const char* section, const char* key, const char* value, DWORD mode);
 
-// Creates the Start-menu group's shortcuts in the all-users Programs folder; the result
-// of KSWCreateShortcuts, 0 when the module configuration cannot be read.
-KSINST_EXPORT(LONG) KSWCreateStartMenu(const char* name, LONG useEnglishNames);
-// Runs a command line (environment references expanded): the exit code when waiting,
-// else 0 after a clean start; the system error when it cannot start.
-KSINST_EXPORT(DWORD) KSWRun(const char* commandLine, LONG wait);
 // Removes the channels of the configuration that no other configuration needs, with
 // their folders, triggers, sessions, sections and statistics caches, then the product's
 // data folders. Returns the number of channels processed.
 KSINST_EXPORT(LONG) KSWDeleteChannelsFromCfg(const char* cfgPath, const char* sectionPath,
                                              const char* productFolderName);
-
 // Installs the downloader described by `cfgPath` from `sourceFolder` when the delivered
 // copy is newer than the registered one, removes the source folder and counts the copy
 // in use. 1 when the description was read (whatever became of the copy), else 0.
@@ -91,14 +84,20 @@ KSINST_EXPORT(LONG) KSWInstallDownloader(const char* cfgPath, const char* source
 // more. 1 when it is still used or was deleted, 0 when the description cannot be read
 // or the file cannot be deleted now (nothing is scheduled for a restart).
 KSINST_EXPORT(LONG) KSWUninstallDownloader(const char* cfgPath);
+// Installs (`install` non-zero, with `installArgument`) or removes the GoProto component
+// through its library's entry points: 0 success, 3010 a restart is needed, 1603 failure.
+KSINST_EXPORT(LONG) KSWInstallUninstallGoProto(const char* libraryPath, int install, int installArgument);
+// Creates the Start-menu group's shortcuts in the all-users Programs folder; the result
+// of KSWCreateShortcuts, 0 when the module configuration cannot be read.
+KSINST_EXPORT(LONG) KSWCreateStartMenu(const char* name, LONG useEnglishNames);
+// Runs a command line (environment references expanded): the exit code when waiting,
+// else 0 after a clean start; the system error when it cannot start.
+KSINST_EXPORT(DWORD) KSWRun(const char* commandLine, LONG wait);
 // Creates one shortcut per subsection of `section` of the module configuration in
 // `folder`; 1 when the loop ran, 0 when the configuration, the section, the folder or
 // COM is not available.
 KSINST_EXPORT(LONG) KSWCreateShortcuts(const char* namePrefix, const char* section, const char* folder,
                                        LONG useEnglishNames, LONG recordForUninstall);
-// Installs (`install` non-zero, with `installArgument`) or removes the GoProto component
-// through its library's entry points: 0 success, 3010 a restart is needed, 1603 failure.
-KSINST_EXPORT(LONG) KSWInstallUninstallGoProto(const char* libraryPath, int install, int installArgument);
 
 // The uninstaller's entry for the rundll32 host: completes the command line with the
 // product configuration beside the module ("/cfg="), then removes the product (the

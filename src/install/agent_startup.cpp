@@ -34,7 +34,7 @@ bool SetAgentAtStartup(bool add, bool allUsers, bool withDefaultUser)
             const DWORD options = withDefaultUser ? PU_INCLUDE_DEFAULT_USER : 0;
             if (add)
                 WriteStringToAllUsers(kRunKey, name.c_str(), data.c_str(), options);
-            else
+            else  // a null text given to WriteStringToAllUsers would write an empty value
                 DeleteValueFromAllUsers(kRunKey, name.c_str(), withDefaultUser);
             return true;
         }

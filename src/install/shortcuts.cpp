@@ -43,40 +43,40 @@ std::string CompleteProductPath(const std::string& path, const std::string& inst
     return (drive || unc) ? path : installFolder + "\\" + path;
 }
 
-bool ReadShortcutSpec(const ConfigDocument& cfg, const ConfigSection& description, const char* namePrefix,
-                      bool useEnglishNames, ShortcutSpec& spec)
+bool ReadShortcut(const ConfigDocument& cfg, const ConfigSection& description, const char* namePrefix,
+                  bool useEnglishNames, Shortcut& shortcut)
 {
     const std::string& id = description.Name();
     const std::string defaultName = std::string(namePrefix ? namePrefix : "") + " " + id;
-    spec.name = description.GetValue(useEnglishNames ? "EnName" : "Name", defaultName.c_str());
+    shortcut.name = description.GetValue(useEnglishNames ? "EnName" : "Name", defaultName.c_str());
     const std::string generalModule = cfg.GetString(kGeneral, ("Module" + id).c_str(), "");
-    spec.module = description.GetValue("Module", generalModule.c_str());
+    shortcut.module = description.GetValue("Module", generalModule.c_str());
     // The icon defaults to the target as written, before it is expanded and completed.
-    spec.iconFile = description.GetValue("ModuleIcon", spec.module.c_str());
-    spec.iconIndex = description.GetInt("IndexIcon", 0);
-    spec.arguments = description.GetValue("Param", "");
-    if (spec.module.empty() || spec.name.empty())
+    shortcut.iconFile = description.GetValue("ModuleIcon", shortcut.module.c_str());
+    shortcut.iconIndex = description.GetInt("IndexIcon", 0);
+    shortcut.arguments = description.GetValue("Param", "");
+    if (shortcut.module.empty() || shortcut.name.empty())
         return false;
 
-    CUtil::ExpandEnvVars(spec.module);
-    CUtil::ExpandEnvVars(spec.iconFile);
-    CUtil::ExpandEnvVars(spec.arguments);
+    CUtil::ExpandEnvVars(shortcut.module);
+    CUtil::ExpandEnvVars(shortcut.iconFile);
+    CUtil::ExpandEnvVars(shortcut.arguments);
     const std::string installFolder = cfg.GetString(kGeneral, "Path", "");
-    spec.module = CompleteProductPath(spec.module, installFolder);
-    spec.iconFile = CompleteProductPath(spec.iconFile, installFolder);
+    shortcut.module = CompleteProductPath(shortcut.module, installFolder);
+    shortcut.iconFile = CompleteProductPath(shortcut.iconFile, installFolder);
     return true;
 }
 
-bool SaveShellLink(const ShortcutSpec& spec, const std::string& linkPath)
+bool SaveShellLink(const Shortcut& shortcut, const std::string& linkPath)
 {
     ComPtr<IShellLinkA> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Receive())))
         return false;
     // A target that does not exist (yet) is accepted: SetPath then reports S_FALSE.
-    if (FAILED(link->SetIconLocation(spec.iconFile.c_str(), spec.iconIndex)) ||
-        FAILED(link->SetPath(spec.module.c_str())) ||
-        FAILED(link->SetWorkingDirectory(GetDirectory(spec.module).c_str())) ||
-        FAILED(link->SetArguments(spec.arguments.c_str())))
+    if (FAILED(link->SetIconLocation(shortcut.iconFile.c_str(), shortcut.iconIndex)) ||
+        FAILED(link->SetPath(shortcut.module.c_str())) ||
+        FAILED(link->SetWorkingDirectory(GetDirectory(shortcut.module).c_str())) ||
+        FAILED(link->SetArguments(shortcut.arguments.c_str())))
         return false;
     ComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.Receive())))
@@ -111,16 +111,16 @@ long CreateShortcuts(const char* namePrefix, const char* section, const char* fo
         return 0;
     const std::string installFolder = cfg.GetString(kGeneral, "Path", "");
     for (size_t i = 0; i < descriptions->SectionCount(); ++i) {
-        ShortcutSpec spec;
-        if (!ReadShortcutSpec(cfg, *descriptions->SectionAt(i), namePrefix, useEnglishNames, spec))
+        Shortcut shortcut;
+        if (!ReadShortcut(cfg, *descriptions->SectionAt(i), namePrefix, useEnglishNames, shortcut))
             continue;
-        const std::string linkPath = target + "\\" + spec.name + ".lnk";
-        if (!SaveShellLink(spec, linkPath)) {
-            g_Log.Error("Failed to create shortcut %s", spec.name.c_str());
+        const std::string linkPath = target + "\\" + shortcut.name + ".lnk";
+        if (!SaveShellLink(shortcut, linkPath)) {
+            g_Log.Error("Failed to create shortcut %s", shortcut.name.c_str());
             continue;
         }
         if (recordForUninstall)
-            RecordForUninstall(installFolder, linkPath, spec.name);
+            RecordForUninstall(installFolder, linkPath, shortcut.name);
     }
     return 1;
 }

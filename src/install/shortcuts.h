@@ -8,7 +8,7 @@ class ConfigDocument;
 class ConfigSection;
 
 // One shortcut as its description and section "General" give it, paths completed.
-struct ShortcutSpec {
+struct Shortcut {
     std::string name;       // file name without ".lnk"
     std::string module;     // target
     std::string iconFile;
@@ -23,12 +23,12 @@ std::string CompleteProductPath(const std::string& path, const std::string& inst
 // The shortcut that `description` (a subsection of `cfg`) asks for, environment
 // references expanded and relative paths completed against "Path" of "General". False
 // when it names no target or no file name: such a description makes no shortcut.
-bool ReadShortcutSpec(const ConfigDocument& cfg, const ConfigSection& description, const char* namePrefix,
-                      bool useEnglishNames, ShortcutSpec& spec);
+bool ReadShortcut(const ConfigDocument& cfg, const ConfigSection& description, const char* namePrefix,
+                  bool useEnglishNames, Shortcut& shortcut);
 
 // Writes the link file `linkPath` through the shell's link object; COM must be
 // initialised on the calling thread. False when any step fails.
-bool SaveShellLink(const ShortcutSpec& spec, const std::string& linkPath);
+bool SaveShellLink(const Shortcut& shortcut, const std::string& linkPath);
 
 // Creates one shortcut per subsection of `section` in `folder` (environment references
 // expanded; created with its parents when missing) and, with `recordForUninstall`,

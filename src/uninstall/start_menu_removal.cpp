@@ -26,14 +26,13 @@ void DeleteStartMenuFolder(std::string path, DWORD flags, const DeletionGuard& g
 }
 
 // The last two components of `folder` ("Start Menu\Programs"); empty when it has
-// fewer than two backslashes.
+// fewer than two backslashes. Split by the multibyte-aware path operations.
 std::string LastTwoComponents(const std::string& folder)
 {
-    const size_t last = folder.rfind('\\');
-    if (last == std::string::npos || last == 0)
+    const std::string parent = GetDirectory(folder);
+    if (parent.empty() || GetDirectory(parent).empty())
         return std::string();
-    const size_t previous = folder.rfind('\\', last - 1);
-    return previous == std::string::npos ? std::string() : folder.substr(previous + 1);
+    return GetFileName(parent) + "\\" + GetFileName(folder);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "install/install_fixture.h"
 #include "platform/reg_key.h"
 
+#include <shlwapi.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,14 +39,7 @@ std::string RunValue(const CVRegKey& root, const std::string& name = ValueName()
     }
 }
 
-void DeleteRunValue(HKEY root, const std::string& name = ValueName())
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, kRunKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, name.c_str());
-        RegCloseKey(key);
-    }
-}
+void DeleteRunValue(HKEY root, const std::string& name = ValueName()) { SHDeleteValueA(root, kRunKey, name.c_str()); }
 
 class Agent : public testing::Test {
 protected:

@@ -1,6 +1,7 @@
 #include "install/install_fixture.h"
 
 #include "frame/module.h"
+#include "platform/reg_key.h"
 
 #include <regex>
 
@@ -14,14 +15,9 @@ InstalledModule::InstalledModule(const std::string& name, const std::string& cfg
     CopyFileA(ModuleUnderTest::Path().c_str(), (folder_ / "prog\\KSInst.dll").c_str(), FALSE);
     if (!cfgText.empty())
         WriteCfg(cfgText);
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, logKey_.Path().c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
-        const DWORD zero = 0;
-        RegSetValueExA(key, "ERRORS_ONLY=", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), sizeof(zero));
-        RegSetValueExA(key, "MAX_SIZE=", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), sizeof(zero));
-        RegCloseKey(key);
-    }
+    const CVRegKey options = CVRegKey::CurrentUser.Create(logKey_.Path().c_str(), KEY_SET_VALUE);
+    options.SetDWord("ERRORS_ONLY=", 0);
+    options.SetDWord("MAX_SIZE=", 0);
     Load();
 }
 

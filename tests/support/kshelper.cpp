@@ -5,20 +5,20 @@
 //   kshelper hold <file> <event> [share]   opens the file (created if missing) with the
 //                                          share mode (default 0), signals "<event>.ready",
 //                                          and keeps the file open until <event> is set
+//   kshelper probe <event> <file>          writes "held" to the file when the named event
+//                                          exists, else "free"; exits 0
+//   kshelper /UnregServer                  writes its command line to "<own path>.unreg"
 //   kshelper record <file> <code> [ms]     after ms (default 0) writes its own command line
 //                                          to the file, then exits with the code
 //   kshelper event <name> <signalled> <release>
 //                                          creates the manual-reset event <name> in that
 //                                          state (1 signalled, 0 not), signals
 //                                          "<release>.ready", holds it until <release> is set
-//   kshelper probe <event> <file>         writes "held" to the file when the named event
-//                                          exists, else "free"; exits 0
-//   kshelper /UnregServer                  writes its command line to "<own path>.unreg"
-//                                          (also a copy under another name)
 // A copy under any other name stands in for a product program (an agent): it writes its
-// command line to "<its own path>.cmdline" and exits 0, whatever its arguments; one whose
-// name holds "ignore" (any case) also writes its process id to "<its own path>.pid" and
-// keeps running for a minute, as a program that ignores its stop request.
+// command line to "<its own path>.cmdline" and exits 0, whatever its arguments but
+// "/UnregServer"; one whose name holds "ignore" (any case) also writes its process id to
+// "<its own path>.pid" and keeps running for a minute, as a program that ignores its
+// stop request.
 #include <windows.h>
 
 #include <cstdlib>
@@ -55,32 +55,22 @@ void SignalReadyAndWait(const char* releaseName)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && lstrcmpiA(argv[1], "/UnregServer") == 0) {
-        char marker[MAX_PATH + 8] = {};
-        GetModuleFileNameA(nullptr, marker, MAX_PATH);
-        lstrcatA(marker, ".unreg");
-        HANDLE file = CreateFileA(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return 2;
-        const char* line = GetCommandLineA();
-        DWORD written = 0;
-        WriteFile(file, line, static_cast<DWORD>(strlen(line)), &written, nullptr);
-        CloseHandle(file);
-        return 0;
-    }
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH - 16);
+    if (argc >= 2 && lstrcmpiA(argv[1], "/UnregServer") == 0) {
+        lstrcatA(self, ".unreg");
+        return WriteText(self, GetCommandLineA()) ? 0 : 2;
+    }
     const char* selfName = strrchr(self, '\\') ? strrchr(self, '\\') + 1 : self;
     if (lstrcmpiA(selfName, "kshelper.exe") != 0) {
         char name[MAX_PATH] = {};
         lstrcpynA(name, selfName, MAX_PATH);
         CharLowerA(name);
-        const bool ignores = strstr(name, "ignore") != nullptr;
         const size_t selfLength = strlen(self);
         lstrcatA(self, ".cmdline");
         if (!WriteText(self, GetCommandLineA()))
             return 2;
-        if (!ignores)
+        if (!strstr(name, "ignore"))
             return 0;
         char pid[16] = {};
         wsprintfA(pid, "%lu", GetCurrentProcessId());

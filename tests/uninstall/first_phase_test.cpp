@@ -120,11 +120,15 @@ TEST(FirstPhase, TheQuestionAndTheDialogAccompanyARemoval)
     kstest::Thread answerer([&] {
         if (HWND box = kstest::WaitForDialog(false))
             PostMessageA(box, WM_COMMAND, IDYES, 0);
-        if (HWND dialog = kstest::WaitForDialog(true)) {
+        // The dialog may show before its thread has set the texts.
+        HWND dialog = kstest::WaitForDialog(true);
+        for (DWORD start = GetTickCount(); dialog && GetTickCount() - start < 3000; Sleep(20)) {
             char caption[128] = {}, text[128] = {};
             GetWindowTextA(dialog, caption, sizeof(caption));
             GetDlgItemTextA(dialog, 1001, text, sizeof(text));
             dialogText = std::string(caption) + "|" + text;
+            if (dialogText == "KSTest Uninstall|Please wait...")
+                break;
         }
     });
     EXPECT_EQ(KSRemove::UninstallFirstPhase(), 0u);

@@ -96,6 +96,7 @@ protected:
     {
         SCOPED_TRACE(cfg);
         product.Configure(cfg, true);
+        SetEnvironmentVariableA(kDelDirVariable, nullptr);
         EXPECT_EQ(KSRemove::UninstallFirstPhase(), 0u);
         for (const std::string& canary : Lost())
             ADD_FAILURE() << "lost " << canary;
@@ -129,6 +130,8 @@ TEST_F(HostileConfig, NoProductFolderOrEntryReachesAProtectedFolder)
           std::string("."), std::string(".."), std::string("windows"), std::string("\\\\?\\C:\\windows")}) {
         RunPhase(product, std::string(kGeneral) + "Path=" + path + "\n[]\n",
                  "WARNING KSRemove::UninstallFirstPhase() - should not delete '" + path + "'");
+        // A refused product folder is not handed on to the running-temp phase either.
+        EXPECT_EQ(kstest::Variable(kDelDirVariable), "<unset>");
     }
     // Removal entries below a harmless product folder, naming protected folders through
     // absolute paths, ".." escapes and environment references.

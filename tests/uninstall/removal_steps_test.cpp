@@ -6,6 +6,8 @@
 #include "install/shared_dlls.h"
 #include "platform/delete_at_restart.h"
 #include "platform/system_version.h"
+#include "support/restart_lists.h"
+#include "uninstall/delete_folder_now.h"
 #include "uninstall/ks_remove.h"
 #include "uninstall/registry_cleanup.h"
 #include "uninstall/start_menu_removal.h"
@@ -263,6 +265,39 @@ TEST(StartMenuRemoval, TheGroupGoesTheProgramsFoldersStay)
         EXPECT_EQ(kstest::ReadFile(folder + "\\" + canary), "canary");
         DeleteFileA((folder + "\\" + canary).c_str());
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DeleteFolderNow, DeletesAtOnceOrReportsWhatIsLeftNeverLater)
+{
+    kstest::ScratchFolder folder("now");
+    folder.MakeFile("tree\\a\\b.txt");
+    const std::string held = folder.MakeFile("busy\\held.txt");
+    kstest::FileHolder holder(held);
+    ASSERT_TRUE(holder.Holding());
+    const struct {
+        std::string path;
+        bool result;
+        DWORD lastError;
+    } rows[] = {
+        {folder / "tree", true, 0},
+        {folder / "missing", true, 0},
+        {folder / "busy", false, 32},
+        {"C:\\windows", false, 5},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        SetLastError(1234);
+        EXPECT_EQ(DeleteFolderNow(row.path.c_str()), row.result);
+        EXPECT_EQ(GetLastError(), row.lastError);
+    }
+    EXPECT_FALSE(kstest::FolderExists(folder / "tree"));
+    EXPECT_TRUE(kstest::FileExists(held));
+    EXPECT_TRUE(kstest::PendingDeletionsBelow(folder.Path()).empty());
+    EXPECT_FALSE(DeleteFolderNow(nullptr));
 }
 
 }  // namespace
