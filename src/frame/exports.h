@@ -7,6 +7,12 @@
 
 #define KSINST_EXPORT(type) extern "C" type WINAPI
 
+// Removes an older installation of the product before an installation or upgrade:
+// the one recorded under the product's registry key in-process, else the one in the
+// system's uninstall list through its own uninstall command. Registers nothing. 0, or
+// E_FAIL (0x80004005) when an old uninstall command could not be started.
+KSINST_EXPORT(HRESULT) DllRegisterServer();
+
 KSINST_EXPORT(LONG) DllUnregisterServer();
 
 // Grants everyone full access to the named object (1 file or folder, 4 registry key,
@@ -92,3 +98,9 @@ KSINST_EXPORT(DWORD) KSWRun(const char* commandLine, LONG wait);
 // COM is not available.
 KSINST_EXPORT(LONG) KSWCreateShortcuts(const char* namePrefix, const char* section, const char* folder,
                                        LONG useEnglishNames, LONG recordForUninstall);
+
+// The uninstaller's entry for the rundll32 host: completes the command line with the
+// product configuration beside the module ("/cfg="), then removes the product (the
+// course chosen by the switches and the inherited hand-over variables). `window`,
+// `instance` and `showCommand` are ignored; nothing is returned.
+KSINST_EXPORT(void) ExUninstall(HWND window, HINSTANCE instance, char* commandLine, int showCommand);

@@ -5,6 +5,8 @@
 //   kshelper hold <file> <share> <release> opens the file (created if missing) with the
 //                                          share mode, signals "<release>.ready", and keeps
 //                                          the file open until <release> is set
+//   kshelper probe <event> <file>          writes "held" to the file when the named event
+//                                          exists, else "free"; exits 0
 //   kshelper /UnregServer                  writes its command line to "<own path>.unreg"
 //   kshelper record <file> <code> [ms]     after ms (default 0) writes its own command line
 //                                          to the file, then exits with the code
@@ -90,6 +92,12 @@ int main(int argc, char** argv)
         SignalReadyAndWait(argv[4]);
         CloseHandle(event);
         return 0;
+    }
+    if (argc >= 4 && strcmp(argv[1], "probe") == 0) {
+        HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, argv[2]);
+        if (event)
+            CloseHandle(event);
+        return WriteText(argv[3], event ? "held" : "free") ? 0 : 2;
     }
     if (argc >= 3 && strcmp(argv[1], "exit") == 0)
         return static_cast<int>(strtoul(argv[2], nullptr, 0));
