@@ -21,7 +21,8 @@ Unicode false
 !define PRODUCTKEY "SOFTWARE\Velm\VLUpdate\SampleAgent"
 !define USERKEY "Software\Velm\Sample"
 !define SHAREDKEY "Software\Microsoft\Windows\CurrentVersion\SharedDLLs"
-!define CHANNELS "$COMMONAPPDATA\Velm\VLUpdate\Kestrel\Channels"
+; $APPDATA is the common application-data folder: the shell context is "all".
+!define CHANNELS "$APPDATA\Velm\VLUpdate\Kestrel\Channels"
 ; Windows 2000, XP, Server 2003 and 6.x (Vista, 7 and later).
 !define SUPPORTED_OS 0x3C0000
 
@@ -158,7 +159,7 @@ Section "Sample product"
   ReadRegDWORD $0 HKLM "${SHAREDKEY}" "$INSTDIR\SampleShared.dll"
   IntOp $0 $0 + 1
   WriteRegDWORD HKLM "${SHAREDKEY}" "$INSTDIR\SampleShared.dll" $0
-  !insertmacro LogLine "step SharedDLLs = $0"
+  !insertmacro LogLine "count $INSTDIR\SampleShared.dll = $0"
 
   ; The news channel's common folder and its index entry.
   CreateDirectory "${CHANNELS}\samplenews"
