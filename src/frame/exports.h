@@ -32,6 +32,18 @@ KSINST_EXPORT(LONG) KSWAddRegDWordToAllUsers(const char* subKey, const char* val
 // 1 when a restart is needed, 0 when not, -1 when the log cannot be used, the pending
 // list cannot be read or there are no pending operations at all.
 KSINST_EXPORT(LONG) KSWAnalyzeLog(const char* logPath);
+// The installer guard: a new handle of the guard event when no other installer or
+// uninstaller of the product holds it (closing it gives the guard up); 0 when it is
+// held by an installer (or cannot be made); 0xFFFFFFFF when held by an uninstaller.
+KSINST_EXPORT(HANDLE) KSWAreThereOthers();
+// Starts the product's agent with `args` (null or empty: none) without waiting;
+// non-zero when started, else 0 (last error 2 when the agent's file is missing).
+KSINST_EXPORT(LONG) KSWRunAgent(const char* args);
+// Adds (`add` non-zero) or removes the agent's start with Windows: every user's, the
+// current user's or the machine's Run value. 1 on success, 0 on failure.
+KSINST_EXPORT(LONG) KSWAgentAtStartup(LONG add, LONG allUsers, LONG withDefaultUser);
+// The low byte of the system's default language identifier (0x09 English).
+KSINST_EXPORT(LANGID) KSWGetLangID();
 
 // Counts the entries of a folder matching a pattern, recursively when asked; -1 when
 // the folder cannot be searched.
@@ -69,3 +81,14 @@ KSINST_EXPORT(LONG) KSWUninstallDownloader(const char* cfgPath);
 // Installs (`install` non-zero, with `installArgument`) or removes the GoProto component
 // through its library's entry points: 0 success, 3010 a restart is needed, 1603 failure.
 KSINST_EXPORT(LONG) KSWInstallUninstallGoProto(const char* libraryPath, int install, int installArgument);
+// Creates the Start-menu group's shortcuts in the all-users Programs folder; the result
+// of KSWCreateShortcuts, 0 when the module configuration cannot be read.
+KSINST_EXPORT(LONG) KSWCreateStartMenu(const char* name, LONG useEnglishNames);
+// Runs a command line (environment references expanded): the exit code when waiting,
+// else 0 after a clean start; the system error when it cannot start.
+KSINST_EXPORT(DWORD) KSWRun(const char* commandLine, LONG wait);
+// Creates one shortcut per subsection of `section` of the module configuration in
+// `folder`; 1 when the loop ran, 0 when the configuration, the section, the folder or
+// COM is not available.
+KSINST_EXPORT(LONG) KSWCreateShortcuts(const char* namePrefix, const char* section, const char* folder,
+                                       LONG useEnglishNames, LONG recordForUninstall);

@@ -1,0 +1,140 @@
+// The agent's Run value in every user's hive on a multi-user installation. The profile
+// list gets users of its own here, so these tests run apart from the others (CTest
+// entries install.users*). Under Wine a hive the module loads itself forgets what was
+// written at its unload: writes are checked in hives that are present while the module
+// runs, temporary loads by what they leave behind.
+#include "install/install_fixture.h"
+#include "platform/reg_key.h"
+#include "platform/security.h"
+#include "platform/system_version.h"
+
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using AgentAtStartup = LONG(WINAPI*)(LONG, LONG, LONG);
+
+constexpr char kRun[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kLoggedOn[] = "S-1-5-21-7101-7102-7103-1001";   // present under HKU
+constexpr char kPreloaded[] = "S-1-5-21-7101-7102-7103-1002";  // hive loaded by the test
+constexpr char kLoggedOff[] = "S-1-5-21-7101-7102-7103-1003";  // hive file only
+constexpr char kLateUser[] = "S-1-5-21-7101-7102-7103-1004";   // present, never given the value
+
+std::string ProfileList()
+{
+    return IsWindowsNT() ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
+                         : "Software\\Microsoft\\Windows\\CurrentVersion\\ProfileList";
+}
+
+std::string ValueName() { return "KSTestAgent." + kstest::ExeTitle(); }
+
+bool KeyExists(const std::string& path)
+{
+    try {
+        CVRegKey::Users.Open(path.c_str(), KEY_QUERY_VALUE);
+        return true;
+    } catch (const CVException&) {
+        return false;
+    }
+}
+
+std::string RunValue(const std::string& userRoot)
+{
+    try {
+        return CVRegKey::Users.Open((userRoot + "\\" + kRun).c_str(), KEY_QUERY_VALUE)
+            .GetString(ValueName().c_str(), "<none>");
+    } catch (const CVException&) {
+        return "<none>";
+    }
+}
+
+class AgentUsers : public testing::Test {
+protected:
+    AgentUsers() : module_("agentusers", ""), hiveSource_("agenthive")
+    {
+        const std::string product = module_.Folder().MakeFolder("Product");
+        agentPath_ = product + "\\agent.exe";
+        CopyFileA(kstest::HelperPath().c_str(), agentPath_.c_str(), FALSE);
+        module_.WriteCfg("[General]\r\n Path = " + product + "\r\n ModuleAgent = agent.exe\r\n ObjectPrefix = " +
+                         ValueName() + "\r\n[]\r\n");
+        atStartup_ = module_.Export<AgentAtStartup>("KSWAgentAtStartup");
+    }
+    ~AgentUsers() override
+    {
+        RegUnLoadKeyA(HKEY_USERS, kPreloaded);
+        for (const std::string& name : added_) {
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, (ProfileList() + "\\" + name).c_str());
+            SHDeleteKeyA(HKEY_USERS, name.c_str());
+        }
+        SHDeleteValueA(HKEY_CURRENT_USER, kRun, ValueName().c_str());
+        SHDeleteValueA(HKEY_USERS, (std::string(".DEFAULT\\") + kRun).c_str(), ValueName().c_str());
+    }
+    void SetUp() override { ASSERT_TRUE(atStartup_); }
+
+    // A profile of the running family's list, with a hive file made by the registry
+    // itself when asked, and its Run key present when the user counts as logged on.
+    std::string AddProfile(const char* name, bool withHive, bool loggedOn)
+    {
+        const std::string folder = module_.Folder().MakeFolder(name);
+        if (withHive) {
+            EXPECT_TRUE(SetPrivilege("SeBackupPrivilege"));
+            const std::string hive = folder + (IsWindowsNT() ? "\\NTUser.dat" : "\\User.dat");
+            CVRegKey::CurrentUser.Create((hiveSource_.Path() + "\\" + kRun).c_str(), KEY_ALL_ACCESS);
+            EXPECT_EQ(RegSaveKeyA(CVRegKey::CurrentUser.Open(hiveSource_.Path().c_str(), KEY_ALL_ACCESS).Handle(),
+                                  hive.c_str(), nullptr), 0);
+        }
+        CVRegKey profile = CVRegKey::LocalMachine.Create((ProfileList() + "\\" + name).c_str(), KEY_SET_VALUE);
+        profile.SetString("ProfileImagePath", folder.c_str());
+        profile.SetDWord("Flags", 0);
+        added_.push_back(name);
+        if (loggedOn)
+            CVRegKey::Users.Create((std::string(name) + "\\" + kRun).c_str(), KEY_READ);
+        return folder;
+    }
+
+    kstest::InstalledModule module_;
+    kstest::TestRegKey hiveSource_;
+    std::string agentPath_;
+    std::vector<std::string> added_;
+    AgentAtStartup atStartup_ = nullptr;
+};
+
+TEST_F(AgentUsers, EveryUsersHiveGetsTheValueAndLosesItAgain)
+{
+    const std::string data = "\"" + agentPath_ + "\" /startup";
+    AddProfile(kLoggedOn, false, true);
+    const std::string preloaded = AddProfile(kPreloaded, true, false);
+    ASSERT_TRUE(SetPrivilege("SeRestorePrivilege"));
+    ASSERT_EQ(RegLoadKeyA(HKEY_USERS, kPreloaded, (preloaded + (IsWindowsNT() ? "\\NTUser.dat" : "\\User.dat")).c_str()), 0);
+    AddProfile(kLoggedOff, true, false);
+
+    EXPECT_EQ(atStartup_(1, 1, 1), 1);
+    EXPECT_EQ(RunValue(kLoggedOn), data);
+    EXPECT_EQ(RunValue(kPreloaded), data) << "a loaded hive is written in place";
+    EXPECT_FALSE(KeyExists(kLoggedOff)) << "a hive the module loaded is unloaded again";
+    if (IsWindowsNT()) {
+        EXPECT_EQ(CVRegKey::CurrentUser.Open(kRun, KEY_QUERY_VALUE).GetString(ValueName().c_str(), "<none>"), data)
+            << "the current user is one of the profiles";
+    } else {
+        EXPECT_EQ(RunValue(".DEFAULT"), data) << "the default user of the 95/98/Me family";
+    }
+    EXPECT_EQ(CVRegKey::LocalMachine.Open(kRun, KEY_QUERY_VALUE).GetString(ValueName().c_str(), "<none>"), "<none>");
+
+    // A user who never had the value is no error on removal.
+    AddProfile(kLateUser, false, true);
+    EXPECT_EQ(atStartup_(0, 1, 1), 1);
+    EXPECT_EQ(RunValue(kLoggedOn), "<none>");
+    EXPECT_EQ(RunValue(kPreloaded), "<none>");
+    EXPECT_EQ(RunValue(".DEFAULT"), "<none>");
+    EXPECT_FALSE(KeyExists(kLoggedOff));
+    EXPECT_EQ(atStartup_(0, 1, 0), 1) << "nobody has it any more";
+
+    // Without the default user its hive is left alone.
+    EXPECT_EQ(atStartup_(1, 1, 0), 1);
+    EXPECT_EQ(RunValue(kLoggedOn), data);
+    EXPECT_EQ(RunValue(".DEFAULT"), "<none>");
+}
+
+}  // namespace

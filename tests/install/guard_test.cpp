@@ -1,0 +1,97 @@
+// The installer guard across calls and processes, under the event name the reported
+// Windows version chooses (KSINST_EXPECT_GLOBAL=0 where the name has no "Global\").
+#include "install/install_fixture.h"
+#include "platform/scoped_handle.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+using AreThereOthers = HANDLE(WINAPI*)();
+
+const HANDLE kHeldNotSignalled = reinterpret_cast<HANDLE>(0xFFFFFFFF);
+
+bool ExpectGlobal()
+{
+    const char* expected = getenv("KSINST_EXPECT_GLOBAL");
+    return !expected || strcmp(expected, "0") != 0;
+}
+
+std::string GuardName() { return ExpectGlobal() ? "Global\\Velm:VLAgent:InstallerEvent" : "Velm:VLAgent:InstallerEvent"; }
+std::string OtherName() { return ExpectGlobal() ? "Velm:VLAgent:InstallerEvent" : "Global\\Velm:VLAgent:InstallerEvent"; }
+
+bool IsRealHandle(HANDLE handle) { return handle != nullptr && handle != kHeldNotSignalled; }
+
+bool EventExists(const std::string& name)
+{
+    ScopedHandle event(OpenEventA(SYNCHRONIZE, FALSE, name.c_str()));
+    return event.IsValid();
+}
+
+class Guard : public testing::Test {
+protected:
+    Guard() : module_("guard", "") { areThereOthers_ = module_.Export<AreThereOthers>("KSWAreThereOthers"); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(areThereOthers_);
+        ASSERT_FALSE(EventExists(GuardName())) << "left over from another test";
+    }
+
+    kstest::InstalledModule module_;
+    AreThereOthers areThereOthers_ = nullptr;
+};
+
+TEST_F(Guard, FirstCallHoldsASecondCallInTheSameProcessGetsZero)
+{
+    HANDLE first = areThereOthers_();
+    ASSERT_TRUE(IsRealHandle(first));
+    EXPECT_TRUE(EventExists(GuardName()));
+    EXPECT_FALSE(EventExists(OtherName())) << "the other spelling is another object";
+    // Created signalled and manual-reset: a wait does not take the state away.
+    EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
+
+    EXPECT_EQ(areThereOthers_(), nullptr);
+    EXPECT_EQ(areThereOthers_(), nullptr);
+    EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0) << "the first handle stays open and untouched";
+
+    // Only the first handle kept the event: the second calls closed their own.
+    CloseHandle(first);
+    EXPECT_FALSE(EventExists(GuardName()));
+
+    HANDLE again = areThereOthers_();
+    EXPECT_TRUE(IsRealHandle(again)) << "a guard given up can be taken again";
+    CloseHandle(again);
+}
+
+TEST_F(Guard, StateOfAnEventAnotherProgramHolds)
+{
+    const struct {
+        bool signalled;
+        HANDLE expected;
+    } rows[] = {
+        {true, nullptr},
+        {false, kHeldNotSignalled},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.signalled);
+        kstest::EventHolder holder(GuardName(), row.signalled);
+        ASSERT_TRUE(holder.Holding());
+        EXPECT_EQ(areThereOthers_(), row.expected);
+        // The module only looks: the holder's state is what it was.
+        ScopedHandle event(OpenEventA(SYNCHRONIZE, FALSE, GuardName().c_str()));
+        ASSERT_TRUE(event.IsValid());
+        EXPECT_EQ(WaitForSingleObject(event.Get(), 0), row.signalled ? WAIT_OBJECT_0 : static_cast<DWORD>(WAIT_TIMEOUT));
+    }
+
+    // An event under the other spelling is no guard of this system.
+    kstest::EventHolder stranger(OtherName(), false);
+    ASSERT_TRUE(stranger.Holding());
+    HANDLE own = areThereOthers_();
+    EXPECT_TRUE(IsRealHandle(own));
+    CloseHandle(own);
+}
+
+}  // namespace

@@ -1,0 +1,111 @@
+#include "install/install_fixture.h"
+
+#include "frame/module.h"
+#include "platform/reg_key.h"
+
+#include <regex>
+
+namespace kstest {
+
+InstalledModule::InstalledModule(const std::string& name, const std::string& cfgText)
+    : folder_(name), logKey_("log_" + name)
+{
+    folder_.MakeFolder("prog");
+    folder_.MakeFolder("log");
+    CopyFileA(ModuleUnderTest::Path().c_str(), (folder_ / "prog\\KSInst.dll").c_str(), FALSE);
+    if (!cfgText.empty())
+        WriteCfg(cfgText);
+    const CVRegKey options = CVRegKey::CurrentUser.Create(logKey_.Path().c_str(), KEY_SET_VALUE);
+    options.SetDWord("ERRORS_ONLY=", 0);
+    options.SetDWord("MAX_SIZE=", 0);
+    Load();
+}
+
+InstalledModule::~InstalledModule()
+{
+    Unload();
+    SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), nullptr);
+    SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), nullptr);
+}
+
+void InstalledModule::WriteCfg(const std::string& cfgText) const { WriteFile(CfgPath(), cfgText); }
+
+void InstalledModule::Load()
+{
+    // The module reads both variables when it is loaded.
+    SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), logKey_.Path().c_str());
+    SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), (folder_ / "log").c_str());
+    module_ = LoadLibraryA((folder_ / "prog\\KSInst.dll").c_str());
+}
+
+void InstalledModule::Unload()
+{
+    if (module_)
+        FreeLibrary(module_);
+    module_ = nullptr;
+}
+
+void InstalledModule::Reload()
+{
+    Unload();
+    Load();
+}
+
+std::vector<std::string> InstalledModule::LogEntries() const
+{
+    const std::string log = ReadFile(folder_ / "log\\KSInst.log");
+    static const std::regex head("\r\n\r\n(SUCCESS|INFO|WARNING|ERROR)\t[0-9/: ]+\t\r\n");
+    std::vector<std::string> entries;
+    for (std::sregex_iterator it(log.begin(), log.end(), head), end; it != end; ++it) {
+        const size_t start = it->position() + it->length();
+        const size_t next = log.find("\r\n\r\n", start);
+        entries.push_back((*it)[1].str() + " " + log.substr(start, next == std::string::npos ? next : next - start));
+    }
+    return entries;
+}
+
+EventHolder::EventHolder(const std::string& name, bool signalled)
+{
+    static LONG counter = 0;
+    char releaseName[64];
+    wsprintfA(releaseName, "kstest.event.%lu.%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
+    release_ = CreateEventA(nullptr, TRUE, FALSE, releaseName);
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (std::string(releaseName) + ".ready").c_str());
+    std::string line = "\"" + HelperPath() + "\" event \"" + name + "\" " + (signalled ? "1 " : "0 ") + releaseName;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                       &info)) {
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        HANDLE waits[] = {ready, process_};
+        holding_ = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+    }
+    CloseHandle(ready);
+}
+
+EventHolder::~EventHolder()
+{
+    SetEvent(release_);
+    if (process_) {
+        WaitForSingleObject(process_, 30000);
+        CloseHandle(process_);
+    }
+    CloseHandle(release_);
+}
+
+std::string WaitForFile(const std::string& path, DWORD timeoutMs)
+{
+    for (DWORD waited = 0;; waited += 50) {
+        if (FileExists(path)) {
+            Sleep(100);  // the writer may still hold it
+            return ReadFile(path);
+        }
+        if (waited >= timeoutMs)
+            return std::string();
+        Sleep(50);
+    }
+}
+
+}  // namespace kstest

@@ -1,0 +1,69 @@
+// What the installation-action tests share: a copy of the module in a product folder of
+// its own, with its configuration beside it and its log redirected into the scratch
+// folder at every level; a second process that holds a named event; waiting for files.
+#pragma once
+
+#include "support/test_env.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kstest {
+
+// C:\kstest\<program>\<name>: the module copied to prog\KSInst.dll with `cfgText` as
+// prog\KSInst.cfg (none when empty), logging every level into log\KSInst.log.
+class InstalledModule {
+public:
+    InstalledModule(const std::string& name, const std::string& cfgText);
+    ~InstalledModule();
+    InstalledModule(const InstalledModule&) = delete;
+    InstalledModule& operator=(const InstalledModule&) = delete;
+
+    const ScratchFolder& Folder() const { return folder_; }
+    std::string ProgramFolder() const { return folder_ / "prog"; }
+    std::string CfgPath() const { return folder_ / "prog\\KSInst.cfg"; }
+    void WriteCfg(const std::string& cfgText) const;
+
+    template <typename F>
+    F Export(const char* name) const
+    {
+        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+    }
+    // Unloads and loads the module again: its first-use state starts anew.
+    void Reload();
+
+    // The log's entries since the module was loaded, each "LEVEL message".
+    std::vector<std::string> LogEntries() const;
+
+private:
+    void Load();
+    void Unload();
+
+    ScratchFolder folder_;
+    TestRegKey logKey_;
+    HMODULE module_ = nullptr;
+};
+
+// A second process holding the manual-reset event `name`, created signalled or not,
+// until this object is destroyed.
+class EventHolder {
+public:
+    EventHolder(const std::string& name, bool signalled);
+    ~EventHolder();
+    EventHolder(const EventHolder&) = delete;
+    EventHolder& operator=(const EventHolder&) = delete;
+
+    bool Holding() const { return holding_; }
+
+private:
+    HANDLE process_ = nullptr;
+    HANDLE release_ = nullptr;
+    bool holding_ = false;
+};
+
+// The file's bytes once it exists (polled up to `timeoutMs`); empty when it never came.
+std::string WaitForFile(const std::string& path, DWORD timeoutMs = 10000);
+
+}  // namespace kstest
