@@ -55,12 +55,17 @@ step_result() { tr -d '\r' < "$product/Setup.log" | sed -n "s/^step $1 = //p" | 
 called() {
     local r; r=$(step_result "$1")
     if exported "$1"; then
-        [ "$r" != "not available in this build" ] && [ -n "$r" ]
+        if [ "$r" == "not available in this build" ] || [ -z "$r" ]; then
+            fail "$1 is exported but the installer did not call it ([$r])"
+            return 1
+        fi
     else
         expect "$1 logged as missing from this build" "$r" "not available in this build"
         return 1
     fi
 }
+# The target path a shortcut file holds (the shell link keeps it as ANSI text).
+link_target() { strings -n 6 "$1" 2>/dev/null | grep -m1 -i '^[A-Z]:\\.*\.exe$'; }
 run_setup() {
     local exe=$1 rc
     timeout 120 "$winetest" run "$state" "$exe" /S >/dev/null 2>&1
@@ -78,6 +83,25 @@ clsidkey='HKCR\CLSID\{6B5D1B9E-2C4A-4F4E-9B7A-0D3C5E7F9A11}\InprocServer32'
 runkey='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 desktop_lnk="$drive/users/Public/Desktop/Sample Browser.lnk"
 group="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Sample Support"
+
+echo "== install while another program of the product holds the guard"
+if exported KSWAreThereOthers; then
+    "$winetest" run "$state" "$build/bin/kshelper.exe" event 'Global\Velm:VLAgent:InstallerEvent' 0 ksinst_installer_release >/dev/null 2>&1 &
+    holder=$!
+    sleep 2
+    run_setup "$setup10"
+    expect "installer refused (exit code)" "$?" "2"
+    [ ! -e "$product" ] && ok "nothing installed while the guard is held" || fail "installed although the guard was held"
+    kill "$holder" 2>/dev/null
+    wait "$holder" 2>/dev/null
+    # The refused installer leaves its temporary copy of the module for the next restart.
+    wcmd reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations |
+        grep -q 'KSInst.dll' && ok "refused installer's temporary module pending for the restart" ||
+        fail "no pending deletion of the refused installer's temporary module"
+    timeout 60 "$winetest" wine "$state" wineboot -r >/dev/null 2>&1
+else
+    echo "skipped: KSWAreThereOthers not in this build"
+fi
 
 echo "== install 1.0"
 run_setup "$setup10"
@@ -107,8 +131,9 @@ expect "downloader installed" "$(step_result KSWInstallDownloader)" "1"
 [ ! -e "$product/Downloader" ] && ok "downloader delivery folder removed" || fail "Downloader folder left"
 expect "downloader registered" "$(regdefault "$clsidkey")" "$sys\\SampleDown.dll"
 expect "downloader count" "$(regval "$sharedkey" "$sys\\SampleDown.dll")" "0x1"
-r=$(step_result KSWAnalyzeLog)
-case "$r" in 0|-1) ok "log analysis: no restart ($r)";; *) fail "log analysis: [$r]";; esac
+# Nothing is pending for the restart before this installation: no restart needed.
+expect "log analysis" "$(step_result KSWAnalyzeLog)" "-1"
+grep -q '^restart needed' "$product/Setup.log" && fail "restart asked for" || ok "no restart asked for"
 [ -f "$drive/ProgramData/Velm/VLUpdate/Kestrel/Channels/channels.ini" ] && ok "channel index" || fail "no channels.ini"
 
 if called DllRegisterServer; then
@@ -121,12 +146,14 @@ fi
 if called KSWCreateShortcuts; then
     expect "KSWCreateShortcuts result" "$(step_result KSWCreateShortcuts)" "1"
     [ -f "$desktop_lnk" ] && ok "desktop shortcut" || fail "no desktop shortcut"
+    expect "desktop shortcut target" "$(link_target "$desktop_lnk")" "$inst\\SampleBrowser.exe"
     grep -qxF " C:\\users\\Public\\Desktop\\Sample Browser.lnk = " < <(tr -d '\r' < "$product/KSCommon.cfg") &&
         ok "desktop shortcut recorded for removal" || fail "desktop shortcut not in [Uninstall]"
 fi
 if called KSWCreateStartMenu; then
     expect "KSWCreateStartMenu result" "$(step_result KSWCreateStartMenu)" "1"
-    [ -f "$group/Sample Agent.lnk" ] && [ -f "$group/Sample Browser.lnk" ] && ok "Start-menu group" || fail "Start-menu group incomplete"
+    expect "Start-menu group" "$(ls "$group" 2>/dev/null | tr '\n' '|')" "Sample Agent.lnk|Sample Browser.lnk|"
+    expect "Start-menu agent target" "$(link_target "$group/Sample Agent.lnk")" "$inst\\SampleAgent.exe"
 fi
 if called KSWAgentAtStartup; then
     expect "KSWAgentAtStartup result" "$(step_result KSWAgentAtStartup)" "1"
