@@ -100,13 +100,14 @@ verdict install "per-user value InstallDir" "$(regval 'HKCU\Software\Velm\Sample
 verdict install "downloader registered in system32" "$(regdefault "$clsidkey")" "$sys\\SampleDown.dll"
 verdict install "downloader count" "$(regval "$sharedkey" "$sys\\SampleDown.dll")" "0x1"
 verdict install "shared component count" "$(regval "$sharedkey" "$inst\\SampleShared.dll")" "0x1"
-for e in KSWCreateShortcuts KSWCreateStartMenu KSWAgentAtStartup KSWRunAgent; do
+for e in KSWCreateShortcuts KSWCreateStartMenu KSWAgentAtStartup KSWRunAgent KSWRun; do
     exported "$e" || { unavailable install "$e"; continue; }
     case $e in
     KSWCreateShortcuts) verdict install "desktop shortcut" "$([ -f "$desktop_lnk" ] && echo yes)" "yes" ;;
     KSWCreateStartMenu) verdict install "Start-menu group" "$(ls "$group" 2>/dev/null | tr '\n' ' ')" "Sample Agent.lnk Sample Browser.lnk " ;;
     KSWAgentAtStartup) verdict install "Run value" "$(regval "HKCU\\$runkey" SampleAgent)" "\"$inst\\SampleAgent.exe\" /startup" ;;
-    KSWRunAgent) verdict install "agent started" "$(tr -d '\r' < "$product/SampleAgent.exe.starts" 2>/dev/null | tail -n 1)" "/install" ;;
+    KSWRunAgent) verdict install "agent started" "$(tr -d '\r' < "$product/SampleAgent.exe.starts" 2>/dev/null | tail -n 1 | cut -d' ' -f1)" "/install" ;;
+    KSWRun) verdict install "browser run, waited for, guard held" "$(tr -d '\r' < "$product/SampleBrowser.exe.starts" 2>/dev/null)" "/register [guard held]" ;;
     esac
 done
 

@@ -178,6 +178,11 @@ Section "Sample product"
   System::Call '"$INSTDIR\KSInst.dll"::KSWRunAgent(t "/install") i .s'
   Pop $Result
   !insertmacro Step KSWRunAgent
+  ; The browser registers itself with the agent; the installation waits for it.
+  StrCpy $1 '"$INSTDIR\SampleBrowser.exe" /register'
+  System::Call '"$INSTDIR\KSInst.dll"::KSWRun(t r1, i 1) i .s'
+  Pop $Result
+  !insertmacro Step KSWRun
 
   ; The system's list of installed programs.
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayName" "${PRODUCT}"

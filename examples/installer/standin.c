@@ -1,7 +1,9 @@
 /* A stand-in for one of the sample product's programs. It does what the installer and
  * the uninstaller expect of the real one and nothing else: it records each start in
- * "<its own name>.starts" beside itself (one line: its command line) and ends at once,
- * with exit code 0, whatever its arguments ("/startup", "/stopall", "/install"). */
+ * "<its own name>.starts" beside itself and ends at once, with exit code 0, whatever its
+ * arguments ("/startup", "/stopall", "/install"). The line is its command line and
+ * whether an installer or uninstaller of the product held the guard event then:
+ * "/install [guard held]" or "/install [guard free]". */
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show)
@@ -17,7 +19,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
         DWORD written = 0;
         SetFilePointer(file, 0, NULL, FILE_END);
         WriteFile(file, commandLine, lstrlenA(commandLine), &written, NULL);
-        WriteFile(file, "\r\n", 2, &written, NULL);
+        /* The guard's name as the module forms it on Windows NT 5 and later. */
+        HANDLE guard = OpenEventA(SYNCHRONIZE, FALSE, "Global\\Velm:VLAgent:InstallerEvent");
+        const char* state = guard ? " [guard held]\r\n" : " [guard free]\r\n";
+        if (guard)
+            CloseHandle(guard);
+        WriteFile(file, state, lstrlenA(state), &written, NULL);
         CloseHandle(file);
     }
     return 0;
