@@ -14,7 +14,9 @@
 //                                          "<release>.ready", holds it until <release> is set
 // A copy under any other name stands in for a product program (an agent): it writes its
 // command line to "<its own path>.cmdline" and exits 0, whatever its arguments but
-// "/UnregServer".
+// "/UnregServer"; one whose name holds "ignore" (any case) also writes its process id to
+// "<its own path>.pid" and keeps running for a minute, as a program that ignores its
+// stop request.
 #include <windows.h>
 
 #include <cstdlib>
@@ -59,8 +61,21 @@ int main(int argc, char** argv)
     }
     const char* selfName = strrchr(self, '\\') ? strrchr(self, '\\') + 1 : self;
     if (lstrcmpiA(selfName, "kshelper.exe") != 0) {
+        char name[MAX_PATH] = {};
+        lstrcpynA(name, selfName, MAX_PATH);
+        CharLowerA(name);
+        const size_t selfLength = strlen(self);
         lstrcatA(self, ".cmdline");
-        return WriteText(self, GetCommandLineA()) ? 0 : 2;
+        if (!WriteText(self, GetCommandLineA()))
+            return 2;
+        if (!strstr(name, "ignore"))
+            return 0;
+        char pid[16] = {};
+        wsprintfA(pid, "%lu", GetCurrentProcessId());
+        lstrcpyA(self + selfLength, ".pid");
+        WriteText(self, pid);
+        Sleep(60000);
+        return 0;
     }
     if (argc >= 4 && strcmp(argv[1], "record") == 0) {
         if (argc >= 5)
