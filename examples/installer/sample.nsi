@@ -105,7 +105,9 @@ Section "Sample product"
 
   ; An older installation goes first: self-registration removes it (in this process,
   ; silently) before the new files take its place.
-  System::Call '"$PLUGINSDIR\KSInst.dll"::DllRegisterServer() i .s'
+  ; Its last call unloads the temporary copy (?u), so the installer can delete it at
+  ; the end instead of leaving it for the next restart; the guard's handle stays open.
+  System::Call '"$PLUGINSDIR\KSInst.dll"::DllRegisterServer() i .s ?u'
   Pop $Result
   !insertmacro Step DllRegisterServer
 
