@@ -19,13 +19,13 @@ product="$drive/Program Files/Sample"
 module="$build/bin/KSInst.dll"
 inst='C:\Program Files\Sample'
 sys='C:\windows\system32'
-uninstkey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Sample Support Agent'
+uninstkey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\SampleAgent'
 productkey='HKLM\SOFTWARE\Velm\VLUpdate\SampleAgent'
 sharedkey='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
 clsidkey='HKCR\CLSID\{6B5D1B9E-2C4A-4F4E-9B7A-0D3C5E7F9A11}\InprocServer32'
 runkey='Software\Microsoft\Windows\CurrentVersion\Run'
 desktop_lnk="$drive/users/Public/Desktop/Sample Browser.lnk"
-group="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Sample Support"
+group="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Sample Support Agent"
 
 for f in "$build/installer/sample-setup-1.0.exe" "$build/installer/sample-setup-1.1.exe" "$module" \
          "$build/bin/sample_boxanswer.exe"; do

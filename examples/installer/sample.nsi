@@ -17,7 +17,9 @@ Unicode false
   !define VERSION 1.0
 !endif
 !define PRODUCT "Sample Support Agent"
-!define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; The uninstall registration is named by the product's unique name (ObjectPrefix): the
+; uninstaller removes that key.
+!define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\SampleAgent"
 !define PRODUCTKEY "SOFTWARE\Velm\VLUpdate\SampleAgent"
 !define USERKEY "Software\Velm\Sample"
 !define SHAREDKEY "Software\Microsoft\Windows\CurrentVersion\SharedDLLs"

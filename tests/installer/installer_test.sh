@@ -77,12 +77,12 @@ run_setup() {
 
 sys='C:\windows\system32'
 inst='C:\Program Files\Sample'
-uninstkey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Sample Support Agent'
+uninstkey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\SampleAgent'
 sharedkey='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
 clsidkey='HKCR\CLSID\{6B5D1B9E-2C4A-4F4E-9B7A-0D3C5E7F9A11}\InprocServer32'
 runkey='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 desktop_lnk="$drive/users/Public/Desktop/Sample Browser.lnk"
-group="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Sample Support"
+group="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Sample Support Agent"
 
 echo "== install while another program of the product holds the guard"
 if exported KSWAreThereOthers; then
