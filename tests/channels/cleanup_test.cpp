@@ -67,7 +67,7 @@ protected:
             for (const std::string& profile : machine_.Profiles())
                 kstest::MakeFile(UserRoot(profile) + "\\Channels\\" + folder + "\\x.txt");
             for (const std::string& sid : machine_.LoadedSids())
-                kstest::WriteRegString(HKEY_USERS, sid + kSessions + channel.url, "State", "1");
+                kstest::SetStringValue(HKEY_USERS, sid + kSessions + channel.url, "State", "1");
         }
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, Index().c_str());  // flush the cache
         kstest::MakeFile(commonStats_ + "\\vluser.cfg", kStatsText);
@@ -288,26 +288,9 @@ TEST_F(ChannelCleanup, FileInUseIsScheduledOrLeft)
     }
 }
 
-int CountEntries(const std::string& folder)
-{
-    int count = 0;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return -1;
-    do {
-        ++count;
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    return count;
-}
-
 TEST_F(ChannelCleanup, HostileLocationsStayInsideTheChannelsFolders)
 {
-    char windows[MAX_PATH] = {};
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    char system[MAX_PATH] = {};
-    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string windows = kstest::WindowsFolder(), system = kstest::SystemFolder();
     const std::string velm = machine_.CommonAppData() + "\\Velm\\VLUpdate";
     std::vector<std::string> canaries = {velm + "\\Windows\\canary.txt", velm + "\\Windows.trg",
                                          velm + "\\canary.trg", machine_.CommonAppData() + "\\Velm\\canary.txt"};
@@ -316,21 +299,21 @@ TEST_F(ChannelCleanup, HostileLocationsStayInsideTheChannelsFolders)
     for (const std::string& canary : canaries)
         kstest::MakeFile(canary);
     kstest::MakeFile(root_ + "\\Channels\\Windows\\inside.txt");
-    const int windowsCount = CountEntries(windows);
-    const int systemCount = CountEntries(system);
-    ASSERT_GT(systemCount, 10);
+    const size_t windowsCount = kstest::FolderNames(windows).size();
+    const size_t systemCount = kstest::FolderNames(system).size();
+    ASSERT_GT(systemCount, 10u);
 
     const std::string index = Index();
     kstest::MakeFile(root_ + "\\Channels\\keepC\\item.txt");
     WritePrivateProfileStringA("location", "http://up", "..\\..\\Windows", index.c_str());
-    WritePrivateProfileStringA("location", "http://sys", windows, index.c_str());
+    WritePrivateProfileStringA("location", "http://sys", windows.c_str(), index.c_str());
     WritePrivateProfileStringA("location", "http://root", "\\Windows", index.c_str());
     WritePrivateProfileStringA("location", "http://slash", "../..", index.c_str());
     WritePrivateProfileStringA("location", "http://drive", "C:\\", index.c_str());
     WritePrivateProfileStringA("location", "http://dot", ".", index.c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, index.c_str());
     for (const std::string& sid : machine_.LoadedSids())
-        kstest::WriteRegString(HKEY_USERS, sid + kSessions + "http://up", "State", "1");
+        kstest::SetStringValue(HKEY_USERS, sid + kSessions + "http://up", "State", "1");
     const std::string cfg = Cfg("product.cfg",
                                 "[Channels]\r\n[A]\r\n URL = http://up\r\n[]\r\n[B]\r\n URL = http://sys\r\n[]\r\n"
                                 "[C]\r\n URL = http://root\r\n[]\r\n[D]\r\n URL = http://slash\r\n[]\r\n"
@@ -347,8 +330,8 @@ TEST_F(ChannelCleanup, HostileLocationsStayInsideTheChannelsFolders)
     EXPECT_EQ(Location("http://up"), "..\\..\\Windows") << "nothing is changed for a refused location";
     for (const std::string& sid : machine_.LoadedSids())
         EXPECT_TRUE(SessionExists(sid, "http://up")) << sid;
-    EXPECT_EQ(CountEntries(windows), windowsCount);
-    EXPECT_EQ(CountEntries(system), systemCount);
+    EXPECT_EQ(kstest::FolderNames(windows).size(), windowsCount);
+    EXPECT_EQ(kstest::FolderNames(system).size(), systemCount);
 }
 
 }  // namespace

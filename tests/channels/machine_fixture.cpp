@@ -13,35 +13,6 @@ namespace {
 constexpr char kProfileList[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-bool StartsWithNoCase(const std::string& text, const std::string& prefix)
-{
-    return text.size() >= prefix.size() && _strnicmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
-}
-
-void RemoveTree(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (!DeleteFileA(path.c_str()))
-            RemoveDirectoryA(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name != "." && name != "..")
-                RemoveTree(path + "\\" + name);
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
 void MakeHive(const std::string& path)
 {
     SetPrivilege("SeBackupPrivilege");
@@ -56,50 +27,14 @@ void MakeHive(const std::string& path)
 
 }  // namespace
 
-std::string ReadRegString(HKEY root, const std::string& key, const char* name)
-{
-    char buffer[1024] = {};
-    DWORD size = sizeof(buffer) - 1;
-    if (SHGetValueA(root, key.c_str(), name, nullptr, buffer, &size) != ERROR_SUCCESS)
-        return std::string();
-    return buffer;
-}
-
-bool RegKeyExists(HKEY root, const std::string& key)
-{
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
-}
-
-void WriteRegString(HKEY root, const std::string& key, const char* name, const char* value)
-{
-    HKEY handle = nullptr;
-    if (RegCreateKeyA(root, key.c_str(), &handle) == ERROR_SUCCESS) {
-        RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), lstrlenA(value) + 1);
-        RegCloseKey(handle);
-    }
-}
-
-void MakeFile(const std::string& path, const std::string& bytes)
-{
-    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
-        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
-    WriteFile(path, bytes);
-}
-
 MachineFixture::MachineFixture()
-    : userAppData_(ReadRegString(HKEY_CURRENT_USER, kShellFolders, "AppData")),
-      commonAppData_(ReadRegString(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData")),
+    : userAppData_(GetStringValue(HKEY_CURRENT_USER, kShellFolders, "AppData")),
+      commonAppData_(GetStringValue(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData")),
       scratch_("C:\\kstest\\" + ExeTitle() + "\\machine")
 {
-    const std::string profilesFolder = ReadRegString(HKEY_LOCAL_MACHINE, kProfileList, "ProfilesDirectory");
+    const std::string profilesFolder = GetStringValue(HKEY_LOCAL_MACHINE, kProfileList, "ProfilesDirectory");
     defaultFolder_ = (profilesFolder.empty() ? std::string("C:\\users") : profilesFolder) + "\\" + kDefaultProfileName;
-    char profile[MAX_PATH] = {};
-    GetEnvironmentVariableA("USERPROFILE", profile, MAX_PATH);
-    const std::string userProfile = profile;
+    const std::string userProfile = Environment("USERPROFILE");
     appDataName_ = userAppData_.substr(userAppData_.rfind('\\') + 1);
     // Profile-relative paths are relative to the application-data folder's parent and
     // land in "<profile>\<its name>" for the current user too.
@@ -125,7 +60,7 @@ MachineFixture::MachineFixture()
 
     CreateDirectoryA(defaultFolder_.c_str(), nullptr);
     MakeHive(defaultFolder_ + "\\NTUser.dat");
-    WriteRegString(HKEY_LOCAL_MACHINE, kProfileList, "DefaultUserProfile", kDefaultProfileName);
+    SetStringValue(HKEY_LOCAL_MACHINE, kProfileList, "DefaultUserProfile", kDefaultProfileName);
     profiles_.push_back(defaultFolder_);
 }
 
@@ -154,7 +89,7 @@ std::string MachineFixture::AddProfile(const char* sid, bool withHive, bool prel
     if (withHive)
         MakeHive(folder + "\\NTUser.dat");
     const std::string key = std::string(kProfileList) + "\\" + sid;
-    WriteRegString(HKEY_LOCAL_MACHINE, key, "ProfileImagePath", folder.c_str());
+    SetStringValue(HKEY_LOCAL_MACHINE, key, "ProfileImagePath", folder.c_str());
     added_.push_back(sid);
     if (preload) {
         RegLoadKeyA(HKEY_USERS, sid, (folder + "\\NTUser.dat").c_str());
@@ -178,14 +113,9 @@ void MachineFixture::CleanData() const
 
 void MachineFixture::Remove(const std::string& path) const
 {
-    for (const std::string& root : allowed_) {
-        // Only a known place or something below it, and never a drive or a bare name.
-        if (root.size() > 3 && StartsWithNoCase(path, root) &&
-            (path.size() == root.size() || path[root.size()] == '\\')) {
-            RemoveTree(path);
-            return;
-        }
-    }
+    // Only a known place or something below it, and never a drive or a bare name.
+    for (const std::string& root : allowed_)
+        RemoveTreeWithin(path, root);
 }
 
 }  // namespace kstest

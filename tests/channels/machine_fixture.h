@@ -53,11 +53,4 @@ private:
     std::vector<std::string> allowed_;
 };
 
-std::string ReadRegString(HKEY root, const std::string& key, const char* name);
-bool RegKeyExists(HKEY root, const std::string& key);
-void WriteRegString(HKEY root, const std::string& key, const char* name, const char* value);
-
-// Makes every folder of `path`'s parent chain below a drive and writes the file.
-void MakeFile(const std::string& path, const std::string& bytes = "x");
-
 }  // namespace kstest

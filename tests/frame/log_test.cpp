@@ -13,6 +13,13 @@
 namespace {
 
 const char kTimestamp[] = R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}:\d{3}\t)";
+// Patterns of the start line and of an entry: level, timestamp, line end and message.
+const std::string kStart = std::string("\r\nSTART\t") + kTimestamp;
+std::string Entry(const char* level, const std::string& message)
+{
+    return std::string("\r\n\r\n") + level + "\t" + kTimestamp + "\r\n" + message;
+}
+const std::string kFinish = Entry("FINISH", "\r\n");
 const std::string kKeyVariable = kstest::ProcessVariable("Velmo:CVLog:RegKey:0x");
 const std::string kDirVariable = kstest::ProcessVariable("Velmo:CVLog:Dir:0x");
 
@@ -64,11 +71,8 @@ TEST_F(LogTest, WritesHeaderStartEntriesAndFinishInTheirLayout)
     const std::string bytes = Read();
     ASSERT_GE(bytes.size(), 117u);
     EXPECT_EQ(bytes.substr(0, 117), Header(1, "100", 0));
-    const std::string body = std::string("\r\nSTART\t") + kTimestamp +
-                             "\r\n\r\nERROR\t" + kTimestamp + "\r\nfirst entry 7" +
-                             "\r\n\r\nERROR\t" + kTimestamp + "\r\ntwo\r\nlines and a pair\r\r\n" +
-                             "\r\n\r\nERROR\t" + kTimestamp + "\r\nwide text" +
-                             "\r\n\r\nFINISH\t" + kTimestamp + "\r\n\r\n";
+    const std::string body = kStart + Entry("ERROR", "first entry 7") +
+                             Entry("ERROR", "two\r\nlines and a pair\r\r\n") + Entry("ERROR", "wide text") + kFinish;
     EXPECT_TRUE(std::regex_match(bytes.substr(117), std::regex(body))) << bytes;
 }
 
@@ -119,9 +123,7 @@ TEST_F(LogTest, SizeLimitEmptiesTheFileBeforeTheNextEntry)
 
     log.Warning("after the reset");
     const std::string after = Read();
-    EXPECT_TRUE(std::regex_match(after, std::regex(Header(0, "1", 0) + "\r\n\r\nWARNING\t" + kTimestamp +
-                                                   "\r\nafter the reset")))
-        << after;
+    EXPECT_TRUE(std::regex_match(after, std::regex(Header(0, "1", 0) + Entry("WARNING", "after the reset")))) << after;
 }
 
 TEST_F(LogTest, AppendKeepsTheEarlierRunsWithoutAGap)
@@ -175,10 +177,8 @@ TEST_F(LogTest, FileHeldByAnotherWriterMovesTheLogToANumberedName)
             log.Error("%d held", number);
         }
         const std::string next = Read(("KSInst_" + std::to_string(number + 1) + ".log").c_str());
-        EXPECT_EQ(std::regex_match(next, std::regex(Header(1, "100", 1) + "\r\nSTART\t" + kTimestamp + "\r\n\r\nERROR\t" +
-                                                    kTimestamp + "\r\n" + std::to_string(number) + " held\r\n\r\nFINISH\t" +
-                                                    kTimestamp + "\r\n\r\n")),
-                  number < 9)
+        const std::string entry = Entry("ERROR", std::to_string(number) + " held");
+        EXPECT_EQ(std::regex_match(next, std::regex(Header(1, "100", 1) + kStart + entry + kFinish)), number < 9)
             << number << ": " << next;
     }
 }
@@ -200,13 +200,10 @@ TEST_F(LogTest, SecondStartKeepsTheOpenFileAndMovesToNumberedNames)
         EXPECT_EQ(Read(), first);
     }
     const std::string second = Read("KSInst_2.log"), third = Read("KSInst_3.log");
-    EXPECT_TRUE(std::regex_match(second, std::regex(Header(1, "100", 0) + "\r\nSTART\t" + kTimestamp +
-                                                    "\r\n\r\nERROR\t" + kTimestamp + "\r\nsecond run")))
+    EXPECT_TRUE(std::regex_match(second, std::regex(Header(1, "100", 0) + kStart + Entry("ERROR", "second run"))))
         << second;
-    EXPECT_TRUE(std::regex_match(third, std::regex(Header(1, "100", 0) + "\r\nSTART\t" + kTimestamp +
-                                                   "\r\n\r\nERROR\t" + kTimestamp + "\r\nthird run" +
-                                                   "\r\n\r\nFINISH\t" + kTimestamp + "\r\n\r\n")))
-        << third;
+    const std::string thirdPattern = Header(1, "100", 0) + kStart + Entry("ERROR", "third run") + kFinish;
+    EXPECT_TRUE(std::regex_match(third, std::regex(thirdPattern))) << third;
     EXPECT_EQ(Read().find("START"), Read().rfind("START"));
 
     // When no numbered name opens either, the open file is kept as it is and written on.
@@ -274,7 +271,7 @@ TEST_F(LogTest, EntriesOfSeveralThreadsDoNotInterleave)
     const std::string bytes = Read();
     EXPECT_GT(bytes.size(), 120000u);
     EXPECT_EQ(bytes.find("-\r\nSTART\t"), 116u) << "never emptied";
-    const std::regex entry(std::string("\r\n\r\nERROR\t") + kTimestamp + "\r\n([a-d])\\1{599}");
+    const std::regex entry(Entry("ERROR", "([a-d])\\1{599}"));
     const auto count = std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), entry), std::sregex_iterator());
     EXPECT_EQ(count, 200);
 }
@@ -288,8 +285,7 @@ TEST_F(LogTest, LoadingTheModuleWritesItsLogUntilUnload)
     }
     const std::string bytes = Read();
     EXPECT_EQ(bytes.substr(0, 117), Header(1, "100", 0));
-    EXPECT_TRUE(std::regex_match(bytes.substr(117), std::regex(std::string("\r\nSTART\t") + kTimestamp +
-                                                               "\r\n\r\nFINISH\t" + kTimestamp + "\r\n\r\n")));
+    EXPECT_TRUE(std::regex_match(bytes.substr(117), std::regex(kStart + kFinish)));
 }
 
 }  // namespace

@@ -22,23 +22,7 @@ constexpr char kPreloaded[] = "S-1-5-21-7101-7102-7103-1002";  // hive loaded by
 constexpr char kLoggedOff[] = "S-1-5-21-7101-7102-7103-1003";  // hive file only
 constexpr char kLateUser[] = "S-1-5-21-7101-7102-7103-1004";   // present, never given the value
 
-std::string ProfileList()
-{
-    return IsWindowsNT() ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
-                         : "Software\\Microsoft\\Windows\\CurrentVersion\\ProfileList";
-}
-
 std::string ValueName() { return "KSTestAgent." + kstest::ExeTitle(); }
-
-bool KeyExists(const std::string& path)
-{
-    try {
-        CVRegKey::Users.Open(path.c_str(), KEY_QUERY_VALUE);
-        return true;
-    } catch (const CVException&) {
-        return false;
-    }
-}
 
 std::string RunValue(const std::string& userRoot)
 {
@@ -64,10 +48,8 @@ protected:
     ~AgentUsers() override
     {
         RegUnLoadKeyA(HKEY_USERS, kPreloaded);
-        for (const std::string& name : added_) {
-            SHDeleteKeyA(HKEY_LOCAL_MACHINE, (ProfileList() + "\\" + name).c_str());
-            SHDeleteKeyA(HKEY_USERS, name.c_str());
-        }
+        for (const std::string& name : added_)
+            kstest::RemoveProfileEntry(name);
         SHDeleteValueA(HKEY_CURRENT_USER, kRun, ValueName().c_str());
         SHDeleteValueA(HKEY_USERS, (std::string(".DEFAULT\\") + kRun).c_str(), ValueName().c_str());
     }
@@ -85,9 +67,7 @@ protected:
             EXPECT_EQ(RegSaveKeyA(CVRegKey::CurrentUser.Open(hiveSource_.Path().c_str(), KEY_ALL_ACCESS).Handle(),
                                   hive.c_str(), nullptr), 0);
         }
-        CVRegKey profile = CVRegKey::LocalMachine.Create((ProfileList() + "\\" + name).c_str(), KEY_SET_VALUE);
-        profile.SetString("ProfileImagePath", folder.c_str());
-        profile.SetDWord("Flags", 0);
+        kstest::AddProfileEntry(name, folder);
         added_.push_back(name);
         if (loggedOn)
             CVRegKey::Users.Create((std::string(name) + "\\" + kRun).c_str(), KEY_READ);
@@ -113,7 +93,7 @@ TEST_F(AgentUsers, EveryUsersHiveGetsTheValueAndLosesItAgain)
     EXPECT_EQ(atStartup_(1, 1, 1), 1);
     EXPECT_EQ(RunValue(kLoggedOn), data);
     EXPECT_EQ(RunValue(kPreloaded), data) << "a loaded hive is written in place";
-    EXPECT_FALSE(KeyExists(kLoggedOff)) << "a hive the module loaded is unloaded again";
+    EXPECT_FALSE(kstest::RegKeyExists(HKEY_USERS, kLoggedOff)) << "a hive the module loaded is unloaded again";
     if (IsWindowsNT()) {
         EXPECT_EQ(CVRegKey::CurrentUser.Open(kRun, KEY_QUERY_VALUE).GetString(ValueName().c_str(), "<none>"), data)
             << "the current user is one of the profiles";
@@ -128,7 +108,7 @@ TEST_F(AgentUsers, EveryUsersHiveGetsTheValueAndLosesItAgain)
     EXPECT_EQ(RunValue(kLoggedOn), "<none>");
     EXPECT_EQ(RunValue(kPreloaded), "<none>");
     EXPECT_EQ(RunValue(".DEFAULT"), "<none>");
-    EXPECT_FALSE(KeyExists(kLoggedOff));
+    EXPECT_FALSE(kstest::RegKeyExists(HKEY_USERS, kLoggedOff));
     EXPECT_EQ(atStartup_(0, 1, 0), 1) << "nobody has it any more";
 
     // Without the default user its hive is left alone.

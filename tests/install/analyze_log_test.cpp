@@ -1,6 +1,6 @@
 // KSWAnalyzeLog against the system's real pending operations, in the family the test
 // program runs as (the test run starts it once as Windows 7 and once as Windows 98).
-#include "install_test_env.h"
+#include "install/install_fixture.h"
 #include "pending_lists.h"
 #include "platform/system_version.h"
 #include "support/test_env.h"
@@ -155,7 +155,7 @@ TEST(AnalyzeLog, EdgeCasesOfTheLogAndTheList)
             kstest::SchedulePending(installation.Expand(s.target), installation.Expand(s.source), s.replace);
         const std::vector<std::string> before = kstest::PendingOperations();
         const std::string log = installation.WriteLog(installation.Expand(c.log));
-        kstest::LoggedModule module("analyze");
+        kstest::InstalledModule module("analyze_log", "");
 
         EXPECT_EQ(module.Export<AnalyzeFn>("KSWAnalyzeLog")(log.c_str()), c.result);
 
@@ -164,13 +164,13 @@ TEST(AnalyzeLog, EdgeCasesOfTheLogAndTheList)
         std::vector<std::string> lines;
         for (const std::string& line : installation.Expand(c.lines))
             lines.push_back("INFO KSWAnalyzeLog: " + line);
-        EXPECT_EQ(module.EntriesFrom("KSWAnalyzeLog"), lines);
+        EXPECT_EQ(module.LogEntriesFrom("KSWAnalyzeLog"), lines);
         if (IsWindowsNT() && !c.pending.empty()) {
             // Rewritten with short paths, or left exactly as it was.
             const std::string source = installation.Expand(c.pending[0].source);
             EXPECT_EQ(kstest::PendingListHoldsText(source), !rewritten);
         }
-        EXPECT_TRUE(module.EntriesFrom("KSWise: SetUninstallStrings").empty());
+        EXPECT_TRUE(module.LogEntriesFrom("KSWise: SetUninstallStrings").empty());
     }
 }
 
@@ -183,7 +183,7 @@ TEST(AnalyzeLog, ReadingThePendingListLogsEachPair)
     kstest::SchedulePending(installation.Path("B"), installation.Path("T"));
     kstest::SchedulePending(installation.Path("M"), installation.Path("A"), false);
     kstest::SchedulePending("DIRNUL", installation.Path("APP"));
-    kstest::LoggedModule module("pending_read");
+    kstest::InstalledModule module("pending_read_log", "");
     EXPECT_EQ(module.Export<AnalyzeFn>("KSWAnalyzeLog")(log.c_str()), 0);
     const std::string prefix = "INFO KSWise: ProcessUninstallStrings() ";
     // The skipped texts as the list holds them; the kept ones as the working list does.
@@ -197,24 +197,24 @@ TEST(AnalyzeLog, ReadingThePendingListLogsEachPair)
                   prefix + "skipping dst - NUL", prefix + "skipping src - {M}", prefix + "dst - {B~}",
                   prefix + "src - {T~}", prefix + "skipping dst - {M}", prefix + "skipping src - {A~}",
                   prefix + "dst - DIRNUL", prefix + "src - {APP~}"});
-    EXPECT_EQ(module.EntriesFrom("KSWise"), expected);
+    EXPECT_EQ(module.LogEntriesFrom("KSWise"), expected);
 }
 
 TEST(AnalyzeLog, UnusableLogOrNoPendingOperations)
 {
     kstest::PendingListsTakeover takeover;
     Installation installation;
-    const auto analyze = [](kstest::LoggedModule& module, const std::string& path) {
+    const auto analyze = [](kstest::InstalledModule& module, const std::string& path) {
         return module.Export<AnalyzeFn>("KSWAnalyzeLog")(path.c_str());
     };
     kstest::SchedulePending("NUL", installation.Path("A"));
     {
-        kstest::LoggedModule module("analyze_unusable");
+        kstest::InstalledModule module("analyze_unusable_log", "");
         EXPECT_EQ(analyze(module, installation.Scratch() / "no such log.txt"), -1);
         EXPECT_EQ(module.Export<AnalyzeFn>("KSWAnalyzeLog")(nullptr), -1);
         EXPECT_EQ(analyze(module, installation.WriteLog("")), -1);
         EXPECT_EQ(analyze(module, installation.Scratch().Path()), -1) << "a folder is no log";
-        EXPECT_EQ(module.Entries(), (std::vector<std::string>{
+        EXPECT_EQ(module.LogEntries(), (std::vector<std::string>{
                                         "WARNING KSWAnalyzeLog: no log file", "WARNING KSWAnalyzeLog: no log file",
                                         "INFO KSWAnalyzeLog: file is empty", "WARNING KSWAnalyzeLog: no log file"}));
     }
@@ -223,24 +223,24 @@ TEST(AnalyzeLog, UnusableLogOrNoPendingOperations)
         const std::string log = installation.WriteLog(installation.Expand("File Copy: {A}\r\n"));
         kstest::FileHolder holder(log, FILE_SHARE_READ | FILE_SHARE_WRITE);
         ASSERT_TRUE(holder.Holding());
-        kstest::LoggedModule module("analyze_held");
+        kstest::InstalledModule module("analyze_held_log", "");
         EXPECT_EQ(analyze(module, log), -1);
         EXPECT_EQ(kstest::PendingOperations().size(), 1u);
     }
     const std::string log = installation.WriteLog(installation.Expand("File Copy: {A}\r\n"));
     kstest::PendingListsTakeover::Clear();
     {
-        kstest::LoggedModule module("analyze_nothing");
+        kstest::InstalledModule module("analyze_nothing_log", "");
         EXPECT_EQ(analyze(module, log), -1);
-        EXPECT_EQ(module.Entries(), (std::vector<std::string>{"INFO KSWise: ProcessUninstallStrings() Buffer is empty"}));
+        EXPECT_EQ(module.LogEntries(),
+                  (std::vector<std::string>{"INFO KSWise: ProcessUninstallStrings() Buffer is empty"}));
     }
     if (!IsWindowsNT()) {
-        char windows[MAX_PATH] = {};
-        GetWindowsDirectoryA(windows, MAX_PATH);
-        ASSERT_TRUE(DeleteFileA((std::string(windows) + "\\wininit.ini").c_str()));
-        kstest::LoggedModule module("analyze_no_wininit");
+        ASSERT_TRUE(DeleteFileA((kstest::WindowsFolder() + "\\wininit.ini").c_str()));
+        kstest::InstalledModule module("analyze_no_wininit_log", "");
         EXPECT_EQ(analyze(module, log), -1);
-        EXPECT_EQ(module.Entries(), (std::vector<std::string>{"INFO KSWise: GetUninstallStrings() Wininit.ini doesn't exist"}));
+        EXPECT_EQ(module.LogEntries(),
+                  (std::vector<std::string>{"INFO KSWise: GetUninstallStrings() Wininit.ini doesn't exist"}));
     }
 }
 
@@ -249,7 +249,7 @@ TEST(AnalyzeLog, RandomAndTruncatedLogs)
 {
     kstest::PendingListsTakeover takeover;
     Installation installation;
-    kstest::LoggedModule module("analyze_random");
+    kstest::InstalledModule module("analyze_random_log", "");
     const auto analyze = module.Export<AnalyzeFn>("KSWAnalyzeLog");
     const std::string real = installation.Expand("File Overwrite: {B}\r\nfile copy: {A}|x\r\n");
     const char* pieces[] = {"File Copy: ", "File Overwrite: ", "FILE COPY:", "|", "\r\n", "\n", "\t", " ", "\x81",
@@ -289,7 +289,7 @@ TEST(AnalyzeLog, SimulatedRestartKeepsTheInstalledFile)
     const std::string log =
         installation.WriteLog(installation.Expand("File Copy: {A}\r\nFile Overwrite: {B}\r\n"));
     {
-        kstest::LoggedModule module("analyze_restart");
+        kstest::InstalledModule module("analyze_restart_log", "");
         EXPECT_EQ(module.Export<AnalyzeFn>("KSWAnalyzeLog")(log.c_str()), 1);
     }
     EXPECT_EQ(kstest::PendingOperations(), installation.Operations({"DEL {K}", "MOVE {T} TO {B}"}));

@@ -1,6 +1,6 @@
 #include "install/component_release.h"
 #include "install/downloader.h"
-#include "install_test_env.h"
+#include "install/install_fixture.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
@@ -103,11 +103,9 @@ TEST(Components, UnregisterComFileByKind)
 
 TEST(Components, IsRemovableSourceFolderKeepsRootsAndSystemFolders)
 {
-    char windows[MAX_PATH] = {}, system[MAX_PATH] = {};
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string windows = kstest::WindowsFolder(), system = kstest::SystemFolder();
     const std::string kept[] = {"", " ", "C:", "C:\\", "C:\\\\ ", "\\\\server\\share", "\\\\server\\share\\",
-                                windows, std::string(windows) + "\\", system, "c:\\WINDOWS\\SYSTEM32\\", "setup"};
+                                windows, windows + "\\", system, "c:\\WINDOWS\\SYSTEM32\\", "setup"};
     for (const std::string& folder : kept)
         EXPECT_FALSE(IsRemovableSourceFolder(folder)) << folder;
     const std::string removable[] = {"C:\\kstest\\delivered", "C:\\kstest\\delivered\\ ", "\\\\server\\share\\d",
@@ -121,7 +119,7 @@ TEST(Components, IsRemovableSourceFolderKeepsRootsAndSystemFolders)
 TEST(Components, GoProtoResultsAndWarnings)
 {
     using GoProtoFn = LONG(WINAPI*)(const char*, int, int);
-    kstest::LoggedModule module("goproto");
+    kstest::InstalledModule module("goproto_log", "");
     const auto goProto = module.Export<GoProtoFn>("KSWInstallUninstallGoProto");
     const std::string library = kstest::ExeFolder() + "\\kstest_goproto.dll";
     struct Case {
@@ -156,7 +154,7 @@ TEST(Components, GoProtoResultsAndWarnings)
         char call[64] = {};
         GetEnvironmentVariableA("KSTEST_GOPROTO_CALL", call, sizeof(call));
         EXPECT_STREQ(call, c.call);
-        const std::vector<std::string> entries = module.EntriesFrom("GoProto");
+        const std::vector<std::string> entries = module.LogEntriesFrom("GoProto");
         if (c.warning) {
             ASSERT_EQ(entries.size(), ++warnings);
             EXPECT_EQ(entries.back(), c.warning);

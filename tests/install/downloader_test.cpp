@@ -1,7 +1,8 @@
-#include "install_test_env.h"
+#include "install/install_fixture.h"
 #include "platform/file_version.h"
 #include "support/test_env.h"
 #include "support/restart_lists.h"
+#include "support/version_resource.h"
 
 #include <gtest/gtest.h>
 
@@ -22,56 +23,10 @@ using UninstallFn = LONG(WINAPI*)(const char*);
 
 std::string InprocKey() { return std::string("CLSID\\") + kClsid + "\\InprocServer32"; }
 
-std::string SystemFolder()
-{
-    char buffer[MAX_PATH] = {};
-    GetSystemDirectoryA(buffer, MAX_PATH);
-    return buffer;
-}
-
 std::string VersionOf(const std::string& path)
 {
     CFileVersion version;
     return version.Load(path.c_str()) ? version.GetFileVersion() : "none";
-}
-
-// A strings-only version resource ("2.0"): no fixed record, only the FileVersion text.
-std::string Utf16(const std::string& text)
-{
-    std::string bytes;
-    for (char c : text + '\0')
-        bytes += std::string{c, '\0'};
-    return bytes;
-}
-
-std::string Node(const std::string& key, const std::string& value, WORD valueLength, const std::string& children,
-                 WORD type)
-{
-    std::string node = std::string(6, '\0') + Utf16(key);
-    node.resize((node.size() + 3) & ~3u, '\0');
-    node += value;
-    node.resize((node.size() + 3) & ~3u, '\0');
-    node += children;
-    const WORD header[] = {static_cast<WORD>(node.size()), valueLength, type};
-    return node.replace(0, 6, std::string(reinterpret_cast<const char*>(header), 6));
-}
-
-bool SetTextOnlyVersion(const std::string& path, const std::string& version)
-{
-    const DWORD translation = 0x04b00409;
-    const std::string strings = Node(
-        "StringFileInfo", "", 0,
-        Node("040904b0", "", 0, Node("FileVersion", Utf16(version), WORD(version.size() + 1), "", 1), 1), 1);
-    const std::string vars =
-        Node("VarFileInfo", "", 0,
-             Node("Translation", std::string(reinterpret_cast<const char*>(&translation), 4), 4, "", 0), 1);
-    const std::string resource = Node("VS_VERSION_INFO", "", 0, strings + vars, 0);
-    HANDLE update = BeginUpdateResourceA(path.c_str(), TRUE);
-    if (!update)
-        return false;
-    UpdateResourceA(update, RT_VERSION, MAKEINTRESOURCEA(1), 0x409, const_cast<char*>(resource.data()),
-                    static_cast<DWORD>(resource.size()));
-    return EndUpdateResourceA(update, FALSE) != FALSE;
 }
 
 // The downloader's world for one test: description, delivered folder, system-folder
@@ -79,7 +34,9 @@ bool SetTextOnlyVersion(const std::string& path, const std::string& version)
 class DownloaderWorld {
 public:
     explicit DownloaderWorld(const std::string& name)
-        : scratch_(name), name_("kstest_down_" + kstest::ExeTitle() + ".dll"), installed_(SystemFolder() + "\\" + name_)
+        : scratch_(name),
+          name_("kstest_down_" + kstest::ExeTitle() + ".dll"),
+          installed_(kstest::SystemFolder() + "\\" + name_)
     {
         SetEnvironmentVariableA("KSTEST_COM_CLSID", kClsid);
         Clean();
@@ -176,7 +133,7 @@ TEST(Downloader, InstallsOnlyANewerCopyAndCountsTheCopyInUse)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DownloaderWorld world("downloader_install");
-        kstest::LoggedModule module("downloader_install");
+        kstest::InstalledModule module("downloader_install_log", "");
         std::string registered;
         if (c.registeredAt != None) {
             const bool older = std::string(c.registeredVersion) == "2.0";
@@ -185,7 +142,8 @@ TEST(Downloader, InstallsOnlyANewerCopyAndCountsTheCopyInUse)
                              : world.Scratch() / (older ? "Elsewhere\\Old Downloader.dll" : "Elsewhere\\Newer Downloader.dll");
             world.Place(older ? "2.0.0.0" : c.registeredVersion, registered);
             if (older) {
-                ASSERT_TRUE(SetTextOnlyVersion(registered, "2.0"));
+                const std::string textOnly = kstest::StringsOnlyVersion("040904b0", "2.0", 0x04b00409);
+                ASSERT_TRUE(kstest::SetVersionResource(registered, textOnly));
             }
             ASSERT_EQ(VersionOf(registered), c.registeredVersion);
             world.Register(registered, c.registeredCount);
@@ -218,7 +176,7 @@ TEST(Downloader, InstallsOnlyANewerCopyAndCountsTheCopyInUse)
         if (!blanks) {
             EXPECT_FALSE(kstest::FolderExists(world.Delivered())) << "the delivered folder is removed";
         }
-        const std::vector<std::string> moved = module.EntriesFrom("Cannot move");
+        const std::vector<std::string> moved = module.LogEntriesFrom("Cannot move");
         if (c.copied) {
             EXPECT_TRUE(moved.empty());
         } else {
@@ -232,7 +190,7 @@ TEST(Downloader, InstallsOnlyANewerCopyAndCountsTheCopyInUse)
 TEST(Downloader, NoDeliveredFolderAndBadDescriptionsChangeNothing)
 {
     DownloaderWorld world("downloader_bad");
-    kstest::LoggedModule module("downloader_bad");
+    kstest::InstalledModule module("downloader_bad_log", "");
     const auto install = module.Export<InstallFn>("KSWInstallDownloader");
     const auto uninstall = module.Export<UninstallFn>("KSWUninstallDownloader");
     const std::string delivered = world.Deliver("2.0.0.1");
@@ -241,7 +199,7 @@ TEST(Downloader, NoDeliveredFolderAndBadDescriptionsChangeNothing)
     EXPECT_EQ(install(world.Description().c_str(), nullptr), 1);
     EXPECT_FALSE(kstest::FileExists(world.Installed()));
     EXPECT_EQ(DownloaderWorld::Registered(), "none");
-    EXPECT_EQ(module.EntriesFrom("Cannot move").size(), 1u);
+    EXPECT_EQ(module.LogEntriesFrom("Cannot move").size(), 1u);
 
     const std::string clsid = std::string(" CLSID = ") + kClsid + "\r\n";
     const std::string bad[] = {
@@ -266,7 +224,7 @@ TEST(Downloader, NoDeliveredFolderAndBadDescriptionsChangeNothing)
     EXPECT_EQ(uninstall(nullptr), 0);
     EXPECT_TRUE(kstest::FileExists(delivered));
     EXPECT_FALSE(kstest::FileExists(world.Installed()));
-    EXPECT_EQ(module.EntriesFrom("Cannot move").size(), 1u) << "a refused description logs nothing";
+    EXPECT_EQ(module.LogEntriesFrom("Cannot move").size(), 1u) << "a refused description logs nothing";
 }
 
 TEST(Downloader, UninstallReleasesTheCountAndDeletesTheLastCopy)
@@ -290,7 +248,7 @@ TEST(Downloader, UninstallReleasesTheCountAndDeletesTheLastCopy)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DownloaderWorld world("downloader_uninstall");
-        kstest::LoggedModule module("downloader_uninstall");
+        kstest::InstalledModule module("downloader_uninstall_log", "");
         CopyFileA((kstest::ExeFolder() + "\\kstest_com_2.0.0.1.dll").c_str(), world.Installed().c_str(), FALSE);
         world.Register(world.Installed(), c.count);
         const std::vector<std::string> wininit = kstest::WininitRenameLines();
@@ -310,7 +268,7 @@ TEST(Downloader, UninstallReleasesTheCountAndDeletesTheLastCopy)
         EXPECT_EQ(DownloaderWorld::Registered() != "none", c.registrationStays);
         EXPECT_TRUE(kstest::PendingDeletionsBelow(world.Installed()).empty()) << "nothing is left for a restart";
         EXPECT_EQ(kstest::WininitRenameLines(), wininit);
-        EXPECT_TRUE(module.Entries().empty()) << "nothing to log";
+        EXPECT_TRUE(module.LogEntries().empty()) << "nothing to log";
     }
 }
 

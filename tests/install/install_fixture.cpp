@@ -64,35 +64,14 @@ std::vector<std::string> InstalledModule::LogEntries() const
     return entries;
 }
 
-EventHolder::EventHolder(const std::string& name, bool signalled)
+std::vector<std::string> InstalledModule::LogEntriesFrom(const std::string& origin) const
 {
-    static LONG counter = 0;
-    char releaseName[64];
-    wsprintfA(releaseName, "kstest.event.%lu.%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
-    release_ = CreateEventA(nullptr, TRUE, FALSE, releaseName);
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (std::string(releaseName) + ".ready").c_str());
-    std::string line = "\"" + HelperPath() + "\" event \"" + name + "\" " + (signalled ? "1 " : "0 ") + releaseName;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &info)) {
-        CloseHandle(info.hThread);
-        process_ = info.hProcess;
-        HANDLE waits[] = {ready, process_};
-        holding_ = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+    std::vector<std::string> found;
+    for (const std::string& entry : LogEntries()) {
+        if (entry.compare(entry.find(' ') + 1, origin.size(), origin) == 0)
+            found.push_back(entry);
     }
-    CloseHandle(ready);
-}
-
-EventHolder::~EventHolder()
-{
-    SetEvent(release_);
-    if (process_) {
-        WaitForSingleObject(process_, 30000);
-        CloseHandle(process_);
-    }
-    CloseHandle(release_);
+    return found;
 }
 
 std::string WaitForFile(const std::string& path, DWORD timeoutMs)

@@ -36,6 +36,8 @@ public:
 
     // The log's entries since the module was loaded, each "LEVEL message".
     std::vector<std::string> LogEntries() const;
+    // Those of them whose message begins with `origin`.
+    std::vector<std::string> LogEntriesFrom(const std::string& origin) const;
 
 private:
     void Load();
@@ -46,21 +48,13 @@ private:
     HMODULE module_ = nullptr;
 };
 
-// A second process holding the manual-reset event `name`, created signalled or not,
-// until this object is destroyed.
-class EventHolder {
+// A second process holding the manual-reset event `name`, created signalled or not.
+class EventHolder : public HelperHold {
 public:
-    EventHolder(const std::string& name, bool signalled);
-    ~EventHolder();
-    EventHolder(const EventHolder&) = delete;
-    EventHolder& operator=(const EventHolder&) = delete;
-
-    bool Holding() const { return holding_; }
-
-private:
-    HANDLE process_ = nullptr;
-    HANDLE release_ = nullptr;
-    bool holding_ = false;
+    EventHolder(const std::string& name, bool signalled)
+        : HelperHold("event \"" + name + "\" " + (signalled ? "1" : "0"))
+    {
+    }
 };
 
 // The file's bytes once it exists (polled up to `timeoutMs`); empty when it never came.

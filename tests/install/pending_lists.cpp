@@ -1,6 +1,6 @@
 #include "pending_lists.h"
 
-#include "install_test_env.h"
+#include "support/test_env.h"
 #include "platform/system_version.h"
 
 #include <windows.h>
@@ -19,9 +19,7 @@ constexpr char kPendingValue[] = "PendingFileRenameOperations";
 
 std::string WininitPath()
 {
-    char windows[MAX_PATH] = {};
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    return std::string(windows) + "\\wininit.ini";
+    return WindowsFolder() + "\\wininit.ini";
 }
 
 bool ReadValue(std::string& data)
@@ -156,9 +154,7 @@ bool PendingListHoldsText(const std::string& path)
 
 bool SimulateRestart()
 {
-    char system[MAX_PATH] = {};
-    GetSystemDirectoryA(system, MAX_PATH);
-    std::string commandLine = std::string(system) + "\\wineboot.exe -r";
+    std::string commandLine = SystemFolder() + "\\wineboot.exe -r";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};

@@ -35,23 +35,6 @@ std::string ReadLink(const std::string& path)
     return std::string(target) + "|" + arguments + "|" + folder + "|" + icon + "," + std::to_string(index);
 }
 
-// The names in a folder, sorted.
-std::vector<std::string> Names(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (strcmp(entry.cFileName, ".") && strcmp(entry.cFileName, ".."))
-            names.push_back(entry.cFileName);
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class Shortcuts : public testing::Test {
 protected:
     Shortcuts() : module_("shortcuts", "")
@@ -111,7 +94,7 @@ TEST_F(Shortcuts, DescriptionsCompletedAndReadBack)
         expectedNames.push_back(row.file);
     }
     std::sort(expectedNames.begin(), expectedNames.end());
-    EXPECT_EQ(Names(folder), expectedNames) << "no target, no shortcut; trailing backslashes give one";
+    EXPECT_EQ(kstest::FolderNames(folder), expectedNames) << "no target, no shortcut; trailing backslashes give one";
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>{"ERROR Failed to create shortcut missing\\folder\\link"});
 }
 
@@ -123,12 +106,12 @@ TEST_F(Shortcuts, EnglishNamesAndDefaults)
     const std::string folder = module_.Folder() / "english";
     EXPECT_EQ(create_("Velm", "Links", folder.c_str(), 1, 0), 1);
     // "Name" is not read for English names: the default stands in.
-    EXPECT_EQ(Names(folder), (std::vector<std::string>{"Agent English.lnk", "Velm Drive.lnk"}));
+    EXPECT_EQ(kstest::FolderNames(folder), (std::vector<std::string>{"Agent English.lnk", "Velm Drive.lnk"}));
     EXPECT_EQ(ReadLink(folder + "\\Agent English.lnk"), product_ + "\\agent.exe||" + product_ + "|" + product_ + "\\agent.exe,0");
 
     const std::string unnamed = module_.Folder() / "unnamed";
     EXPECT_EQ(create_(nullptr, "Links", unnamed.c_str(), 0, 0), 1);
-    EXPECT_EQ(Names(unnamed), (std::vector<std::string>{"Agent Link.lnk", "Drive Link.lnk"}));
+    EXPECT_EQ(kstest::FolderNames(unnamed), (std::vector<std::string>{"Agent Link.lnk", "Drive Link.lnk"}));
 
     // Without "Path" a relative target hangs below the drive's root.
     module_.WriteCfg(Cfg("", " [Rel]\r\n  Module = x.exe\r\n []\r\n"));
@@ -176,7 +159,7 @@ TEST_F(Shortcuts, JapaneseFolderAndNames)
                          " [One]\r\n  Name = " + kanji + "\r\n  Module = bin" + kanji + "\\x.exe\r\n []\r\n"));
     const std::string folder = module_.Folder() / ("j" + kanji);
     EXPECT_EQ(create_("V", "Links", (folder + "\\\\").c_str(), 0, 0), 1);
-    EXPECT_EQ(Names(folder), std::vector<std::string>{kanji + ".lnk"});
+    EXPECT_EQ(kstest::FolderNames(folder), std::vector<std::string>{kanji + ".lnk"});
     const std::string target = product_ + "\\bin" + kanji;
     EXPECT_EQ(ReadLink(folder + "\\" + kanji + ".lnk"), target + "\\x.exe||" + target + "|" + target + "\\x.exe,0");
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());

@@ -31,27 +31,18 @@ constexpr char kDefaultHive[] = "KSWiseDefaultUser";
 // The default profile this test names on the NT family, below Wine's profiles folder.
 constexpr char kDefaultProfile[] = "C:\\users\\kstest_default";
 
-std::string ProfileList() { return kstest::NtFamily() ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
-                                                      : "Software\\Microsoft\\Windows\\CurrentVersion\\ProfileList"; }
 // The hive file of a profile of the running family, or of the other family.
 std::string HiveFile(bool ownFamily = true) { return ownFamily == kstest::NtFamily() ? "\\NTUser.dat" : "\\User.dat"; }
 
-// Below HKEY_USERS, read with the system's own calls.
-bool KeyExists(const std::string& path)
+// Below HKEY_USERS, read and written with the system's own calls.
+bool KeyExists(const std::string& path) { return kstest::RegKeyExists(HKEY_USERS, path); }
+DWORD ReadDWord(const std::string& key, const char* name)
 {
-    HKEY key = nullptr;
-    return RegOpenKeyExA(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS && !RegCloseKey(key);
+    return kstest::GetDWordValue(HKEY_USERS, key, name, 0xDEAD);
 }
-
-DWORD ReadDWord(const std::string& keyPath, const char* name)
+void WriteDWord(const std::string& key, const char* name, DWORD value)
 {
-    DWORD value = 0, size = sizeof(value);
-    return SHGetValueA(HKEY_USERS, keyPath.c_str(), name, nullptr, &value, &size) == ERROR_SUCCESS ? value : 0xDEAD;
-}
-
-void WriteDWord(const std::string& keyPath, const char* name, DWORD value)
-{
-    CVRegKey::Users.Create(keyPath.c_str(), KEY_SET_VALUE).SetDWord(name, value);
+    kstest::SetDWordValue(HKEY_USERS, key, name, value);
 }
 
 // Adds profiles to the running family's profile list, each with a folder below the
@@ -64,12 +55,10 @@ protected:
     {
         RegUnLoadKeyA(HKEY_USERS, kPreloaded);
         RegUnLoadKeyA(HKEY_USERS, kDefaultHive);
-        for (const std::string& name : added_) {
-            SHDeleteKeyA(HKEY_LOCAL_MACHINE, (ProfileList() + "\\" + name).c_str());
-            SHDeleteKeyA(HKEY_USERS, name.c_str());
-        }
+        for (const std::string& name : added_)
+            kstest::RemoveProfileEntry(name);
         if (defaultProfileSet_)
-            SHDeleteValueA(HKEY_LOCAL_MACHINE, ProfileList().c_str(), "DefaultUserProfile");
+            SHDeleteValueA(HKEY_LOCAL_MACHINE, kstest::ProfileListKey().c_str(), "DefaultUserProfile");
         SHDeleteKeyA(HKEY_USERS, In(".DEFAULT").c_str());
         SHDeleteKeyA(HKEY_USERS, In(kCurrentUser).c_str());
     }
@@ -79,9 +68,7 @@ protected:
         const std::string folder = folder_.MakeFolder(name);
         if (withHive)
             MakeHive(folder + HiveFile());
-        CVRegKey profile = CVRegKey::LocalMachine.Create((ProfileList() + "\\" + name).c_str(), KEY_SET_VALUE);
-        profile.SetString("ProfileImagePath", folder.c_str());
-        profile.SetDWord("Flags", flags);
+        kstest::AddProfileEntry(name, folder, flags);
         added_.push_back(name);
         return folder;
     }
@@ -120,7 +107,7 @@ protected:
     // Wine's profile list names no default profile; this test's one is removed again.
     void SetDefaultProfile(const char* profileName)
     {
-        CVRegKey::LocalMachine.Open(ProfileList().c_str(), KEY_SET_VALUE).SetString("DefaultUserProfile", profileName);
+        kstest::SetStringValue(HKEY_LOCAL_MACHINE, kstest::ProfileListKey(), "DefaultUserProfile", profileName);
         defaultProfileSet_ = true;
     }
 
@@ -311,9 +298,7 @@ TEST_F(AllUsers, FilesBelowEveryProfileFolder)
         EXPECT_TRUE(kstest::FolderExists(profile + "\\kstest_data")) << profile;
     }
     // The prefix's own profile took the same operations.
-    char home[MAX_PATH] = {};
-    GetEnvironmentVariableA("USERPROFILE", home, MAX_PATH);
-    for (const std::string& folder : {std::string(home), defaultFolder})
+    for (const std::string& folder : {kstest::Environment("USERPROFILE"), defaultFolder})
         RemoveDirectoryA((folder + "\\kstest_data").c_str());
     RemoveDirectoryA(kDefaultProfile);
 }

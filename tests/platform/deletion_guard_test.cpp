@@ -4,7 +4,6 @@
 #include "platform/delete_tree.h"
 #include "platform/deletion_guard.h"
 #include "platform/linked_folder.h"
-#include "platform/reg_key.h"
 #include "platform/system_version.h"
 #include "support/restart_lists.h"
 #include "support/test_env.h"
@@ -26,13 +25,6 @@ constexpr DeletionScope kWhole = DeletionScope::Whole;
 const char* ScopeName(DeletionScope scope)
 {
     return scope == kRefused ? "refused" : scope == kMatching ? "matching files" : "whole";
-}
-
-std::string Environment(const char* name)
-{
-    char value[MAX_PATH] = {};
-    const DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
-    return length < MAX_PATH ? std::string(value, length) : std::string();
 }
 
 // Relative rows resolve against C:\ whatever folder the test run starts in.
@@ -167,21 +159,23 @@ TEST(DeletionGuard, ShortAndLongFormsNameTheSameFolder)
     }
 }
 
-// The folders of the test prefix, as Wine lays them out.
+// The protected folders of the test prefix, as Wine lays them out.
+std::vector<std::string> MachineFolders(const std::string& home)
+{
+    return {"C:\\windows", "C:\\windows\\system32", "C:\\Program Files", "C:\\Program Files\\Common Files",
+            "C:\\ProgramData", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs", "C:\\users",
+            "C:\\users\\Public\\Desktop", home, home + "\\AppData\\Roaming", home + "\\AppData\\Local",
+            home + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
+            home + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", home + "\\Desktop"};
+}
+
 TEST(DeletionGuard, TheMachinesFoldersAreProtected)
 {
-    const std::string home = Environment("USERPROFILE");
+    const std::string home = kstest::Environment("USERPROFILE");
     ASSERT_FALSE(home.empty());
     const DeletionGuard guard;
-    for (const std::string& folder :
-         {std::string("C:\\windows"), std::string("C:\\windows\\system32"), std::string("C:\\Program Files"),
-          std::string("C:\\Program Files\\Common Files"), std::string("C:\\ProgramData"),
-          std::string("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"), std::string("C:\\users"),
-          std::string("C:\\users\\Public\\Desktop"), home, home + "\\AppData\\Roaming", home + "\\AppData\\Local",
-          home + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
-          home + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", home + "\\Desktop"}) {
+    for (const std::string& folder : MachineFolders(home))
         EXPECT_TRUE(guard.IsProtected(folder)) << folder;
-    }
     for (const std::string& folder :
          {std::string("C:\\windows\\kstest"), std::string("C:\\Program Files\\Velm"), std::string("C:\\kstest"),
           home + "\\AppData\\Local\\Temp", home + "\\AppData\\Roaming\\Velm"}) {
@@ -200,20 +194,7 @@ constexpr DWORD kAny = 0xFFFFFFFF;
 constexpr char kFirstSid[] = "S-1-5-21-7101-7102-7103-1001";
 constexpr char kSecondSid[] = "S-1-5-21-7101-7102-7103-1002";
 
-std::string ProfileList()
-{
-    return IsWindowsNT() ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
-                         : "Software\\Microsoft\\Windows\\CurrentVersion\\ProfileList";
-}
-
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void MakeFolders(const std::string& path)
-{
-    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
-        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
-    CreateDirectoryA(path.c_str(), nullptr);
-}
 
 // Whether deleting `pending` takes `path` with it.
 bool Covers(const std::string& pending, const std::string& path)
@@ -233,22 +214,17 @@ protected:
         p1_ = AddProfile(kFirstSid, "p1");
         p2_ = AddProfile(kSecondSid, "p2");
         // Files in every protected folder, and in folders outside the fixture.
+        std::vector<std::string> folders = MachineFolders(home_);
         for (const std::string& folder :
-             {std::string("C:\\windows"), std::string("C:\\windows\\system32"), std::string("C:\\Program Files"),
-              std::string("C:\\Program Files\\Common Files"), std::string("C:\\ProgramData"),
-              std::string("C:\\ProgramData\\Microsoft\\Windows\\Start Menu"),
-              std::string("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"), std::string("C:\\users"),
-              std::string("C:\\users\\Public"), std::string("C:\\users\\Public\\Desktop"), home_,
-              home_ + "\\AppData\\Roaming", home_ + "\\AppData\\Local",
-              home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
-              home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", home_ + "\\Desktop",
+             {std::string("C:\\ProgramData\\Microsoft\\Windows\\Start Menu"), std::string("C:\\users\\Public"),
               std::string("Q:\\"), std::string("Q:\\keep"), outside_, outside_ + "\\deep", p1_,
               p1_ + "\\AppData\\Roaming", p1_ + "\\AppData\\Local",
               p1_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", p2_, p2_ + "\\Desktop",
               p2_ + "\\AppData\\Roaming", p1_ + "\\Q:", fixture_ / "profiles\\kstest_other_" + kstest::ExeTitle(),
-              "C:\\users\\kstest_other_" + kstest::ExeTitle()}) {
+              "C:\\users\\kstest_other_" + kstest::ExeTitle()})
+            folders.push_back(folder);
+        for (const std::string& folder : folders)
             canaries_.push_back(folder + (folder.back() == '\\' ? "" : "\\") + canaryName_);
-        }
         // "<profile>\Q:" is where a drive root sent to the per-user branch would land.
         // Old logs in subfolders of protected folders: a pattern never reaches them.
         canaries_.push_back("Q:\\keep\\old.log");
@@ -278,27 +254,25 @@ protected:
             RemoveDirectoryA(folder.c_str());
         kstest::RemoveTestTree(outside_ + "\\deep");
         for (const char* sid : {kFirstSid, kSecondSid})
-            SHDeleteKeyA(HKEY_LOCAL_MACHINE, (ProfileList() + "\\" + sid).c_str());
+            kstest::RemoveProfileEntry(sid);
     }
 
     std::string AddProfile(const char* sid, const char* name)
     {
         const std::string folder = fixture_.MakeFolder(std::string("profiles\\") + name);
-        CVRegKey profile = CVRegKey::LocalMachine.Create((ProfileList() + "\\" + sid).c_str(), KEY_SET_VALUE);
-        profile.SetString("ProfileImagePath", folder.c_str());
-        profile.SetDWord("Flags", 0);
+        kstest::AddProfileEntry(sid, folder);
         return folder;
     }
 
     void Seed()
     {
         for (const std::string& canary : canaries_) {
-            MakeFolders(canary.substr(0, canary.rfind('\\')));
+            kstest::MakeFolders(canary.substr(0, canary.rfind('\\')));
             if (!Exists(canary))
                 kstest::WriteFile(canary, "canary");
         }
         for (const std::string& folder : emptyCanaries_)
-            MakeFolders(folder);
+            kstest::MakeFolders(folder);
     }
 
     // The folders an emptied-parents climb starts from, made anew before every call.
@@ -306,7 +280,7 @@ protected:
     {
         for (const std::string& folder : {std::string("Q:\\climb\\a"), p1_ + "\\Desktop\\climb\\a",
                                           p2_ + "\\Desktop\\climb\\a", home_ + "\\Desktop\\climb\\a"})
-            MakeFolders(folder);
+            kstest::MakeFolders(folder);
     }
 
     std::vector<std::string> Lost() const
@@ -345,7 +319,7 @@ protected:
     const std::string base_ = "C:\\kstest\\" + kstest::ExeTitle();
     const std::string outside_ = base_ + "\\outside";
     const std::string link_ = base_ + "\\hostile-links\\tree\\outside";
-    const std::string home_ = Environment("USERPROFILE");
+    const std::string home_ = kstest::Environment("USERPROFILE");
     const std::string canaryName_ = "kscanary_" + kstest::ExeTitle() + ".txt";
     std::string p1_, p2_;
     std::vector<std::string> canaries_, shortCanaries_;

@@ -38,7 +38,7 @@ TEST(RunProcess, LeavesAProgramRunningPastTheWait)
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (event + ".ready").c_str());
     DWORD code = 0xDEAD;
-    EXPECT_FALSE(RunProcessWithWait(kstest::HelperPath(), ("hold " + held + " " + event).c_str(), 0, code, 300));
+    EXPECT_FALSE(RunProcessWithWait(kstest::HelperPath(), ("hold " + held + " 0 " + event).c_str(), 0, code, 300));
     EXPECT_EQ(code, 0xDEADu);
     // The helper holds its file until it is released: it is still running.
     EXPECT_EQ(WaitForSingleObject(ready, 10000), static_cast<DWORD>(WAIT_OBJECT_0));

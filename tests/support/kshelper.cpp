@@ -2,9 +2,9 @@
 //   kshelper exit <code>                   exits with that code
 //   kshelper sleep <ms>                    sleeps, then exits 0
 //   kshelper write <file> <text>           writes the text to the file, exits 0
-//   kshelper hold <file> <event> [share]   opens the file (created if missing) with the
-//                                          share mode (default 0), signals "<event>.ready",
-//                                          and keeps the file open until <event> is set
+//   kshelper hold <file> <share> <release> opens the file (created if missing) with the
+//                                          share mode, signals "<release>.ready", and keeps
+//                                          the file open until <release> is set
 //   kshelper /UnregServer                  writes its command line to "<own path>.unreg"
 //   kshelper record <file> <code> [ms]     after ms (default 0) writes its own command line
 //                                          to the file, then exits with the code
@@ -99,22 +99,13 @@ int main(int argc, char** argv)
     }
     if (argc >= 4 && strcmp(argv[1], "write") == 0)
         return WriteText(argv[2], argv[3]) ? 0 : 2;
-    if (argc >= 4 && strcmp(argv[1], "hold") == 0) {
-        DWORD share = argc >= 5 ? strtoul(argv[4], nullptr, 0) : 0;
-        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, argv[3]);
-        char readyName[MAX_PATH];
-        lstrcpynA(readyName, argv[3], MAX_PATH - 8);
-        lstrcatA(readyName, ".ready");
-        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName);
-        HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (argc >= 5 && strcmp(argv[1], "hold") == 0) {
+        HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, strtoul(argv[3], nullptr, 0), nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return 3;
-        SetEvent(ready);
-        WaitForSingleObject(release, 60000);
+        SignalReadyAndWait(argv[4]);
         CloseHandle(file);
-        CloseHandle(ready);
-        CloseHandle(release);
         return 0;
     }
     return 1;

@@ -4,6 +4,8 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace kstest {
@@ -17,13 +19,6 @@ std::string ExePath()
     char buffer[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, buffer, MAX_PATH);
     return buffer;
-}
-
-void MakeFolders(const std::string& path)
-{
-    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
-        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
-    CreateDirectoryA(path.c_str(), nullptr);
 }
 
 bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info)
@@ -66,6 +61,22 @@ bool FolderExists(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::vector<std::string> FolderNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (strcmp(entry.cFileName, ".") && strcmp(entry.cFileName, ".."))
+            names.push_back(entry.cFileName);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::string ReadFile(const std::string& path)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -99,11 +110,48 @@ bool NtFamily()
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
+std::string WindowsFolder()
+{
+    char folder[MAX_PATH] = {};
+    return std::string(folder, GetWindowsDirectoryA(folder, MAX_PATH));
+}
+
+std::string SystemFolder()
+{
+    char folder[MAX_PATH] = {};
+    return std::string(folder, GetSystemDirectoryA(folder, MAX_PATH));
+}
+
+std::string Environment(const char* name)
+{
+    char value[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
+    return length < MAX_PATH ? std::string(value, length) : std::string();
+}
+
 std::string ShortPath(const std::string& path)
 {
     char buffer[MAX_PATH] = {};
     const DWORD length = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
     return length > 0 && length < MAX_PATH ? std::string(buffer, length) : path;
+}
+
+std::string ProfileListKey()
+{
+    return NtFamily() ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
+                      : "Software\\Microsoft\\Windows\\CurrentVersion\\ProfileList";
+}
+
+void AddProfileEntry(const std::string& sid, const std::string& folder, DWORD flags)
+{
+    SetStringValue(HKEY_LOCAL_MACHINE, ProfileListKey() + "\\" + sid, "ProfileImagePath", folder);
+    SetDWordValue(HKEY_LOCAL_MACHINE, ProfileListKey() + "\\" + sid, "Flags", flags);
+}
+
+void RemoveProfileEntry(const std::string& sid)
+{
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, (ProfileListKey() + "\\" + sid).c_str());
+    SHDeleteKeyA(HKEY_USERS, sid.c_str());
 }
 
 std::string ProcessVariable(const char* prefix)
@@ -113,10 +161,24 @@ std::string ProcessVariable(const char* prefix)
     return prefix + std::string(id);
 }
 
-void RemoveTestTree(const std::string& path)
+void MakeFolders(const std::string& path)
 {
-    // A test that goes wrong must never take more than its own scratch space with it.
-    if (_strnicmp(path.c_str(), kTestRoot, sizeof(kTestRoot) - 1) != 0 || path.size() <= sizeof(kTestRoot))
+    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
+        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+void MakeFile(const std::string& path, const std::string& bytes)
+{
+    MakeFolders(path.substr(0, path.rfind('\\')));
+    WriteFile(path, bytes);
+}
+
+void RemoveTreeWithin(const std::string& path, const std::string& root)
+{
+    // A test that goes wrong must never take more than its own places with it.
+    if (root.size() <= 3 || _strnicmp(path.c_str(), root.c_str(), root.size()) != 0 ||
+        (path.size() > root.size() && path[root.size()] != '\\'))
         return;
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -133,11 +195,56 @@ void RemoveTestTree(const std::string& path)
         do {
             std::string name = entry.cFileName;
             if (name != "." && name != "..")
-                RemoveTestTree(path + "\\" + name);
+                RemoveTreeWithin(path + "\\" + name, root);
         } while (FindNextFileA(find, &entry));
         FindClose(find);
     }
     RemoveDirectoryA(path.c_str());
+}
+
+void RemoveTestTree(const std::string& path)
+{
+    if (path.size() > sizeof(kTestRoot))
+        RemoveTreeWithin(path, kTestRoot);
+}
+
+void SetStringValue(HKEY root, const std::string& key, const char* name, const std::string& text)
+{
+    SHSetValueA(root, key.c_str(), name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+std::string GetStringValue(HKEY root, const std::string& key, const char* name, const std::string& missing)
+{
+    char buffer[1024] = {};
+    DWORD size = sizeof(buffer) - 1, type = 0;
+    if (SHGetValueA(root, key.c_str(), name, &type, buffer, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return missing;
+    return buffer;
+}
+
+void SetDWordValue(HKEY root, const std::string& key, const char* name, DWORD value)
+{
+    SHSetValueA(root, key.c_str(), name, REG_DWORD, &value, sizeof(value));
+}
+
+DWORD GetDWordValue(HKEY root, const std::string& key, const char* name, DWORD missing)
+{
+    DWORD value = 0, size = sizeof(value), type = 0;
+    if (SHGetValueA(root, key.c_str(), name, &type, &value, &size) != ERROR_SUCCESS || type != REG_DWORD)
+        return missing;
+    return value;
+}
+
+void DeleteValue(HKEY root, const std::string& key, const char* name) { SHDeleteValueA(root, key.c_str(), name); }
+
+bool RegKeyExists(HKEY root, const std::string& key)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
 }
 
 ScratchFolder::ScratchFolder(const std::string& name)
@@ -151,9 +258,8 @@ ScratchFolder::~ScratchFolder() { RemoveTestTree(path_); }
 
 std::string ScratchFolder::MakeFile(const std::string& relative, const std::string& bytes) const
 {
-    std::string path = *this / relative;
-    MakeFolders(path.substr(0, path.rfind('\\')));
-    WriteFile(path, bytes);
+    const std::string path = *this / relative;
+    kstest::MakeFile(path, bytes);
     return path;
 }
 
@@ -200,18 +306,15 @@ DWORD RunHelper(const std::string& arguments, DWORD timeoutMs)
     return code;
 }
 
-FileHolder::FileHolder(const std::string& path, DWORD share)
+HelperHold::HelperHold(const std::string& arguments)
 {
     static LONG counter = 0;
     char eventName[64];
     wsprintfA(eventName, "kstest.hold.%lu.%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
     release_ = CreateEventA(nullptr, TRUE, FALSE, eventName);
-    std::string readyName = std::string(eventName) + ".ready";
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (std::string(eventName) + ".ready").c_str());
     PROCESS_INFORMATION info = {};
-    char shareText[16];
-    wsprintfA(shareText, "%lu", share);
-    if (StartProcess("\"" + HelperPath() + "\" hold \"" + path + "\" " + eventName + " " + shareText, &info)) {
+    if (StartProcess("\"" + HelperPath() + "\" " + arguments + " " + eventName, &info)) {
         process_ = info.hProcess;
         HANDLE waits[] = {ready, process_};
         holding_ = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
@@ -219,7 +322,7 @@ FileHolder::FileHolder(const std::string& path, DWORD share)
     CloseHandle(ready);
 }
 
-FileHolder::~FileHolder()
+HelperHold::~HelperHold()
 {
     SetEvent(release_);
     if (process_) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace kstest {
 
@@ -14,18 +15,45 @@ std::string ExeTitle();
 
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// The names in a folder (without "." and ".."), sorted; none when it cannot be listed.
+std::vector<std::string> FolderNames(const std::string& folder);
 // The whole file as bytes; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
-// Deletes a tree below C:\kstest only (read-only and hidden entries included).
+// Makes `path` and every missing folder above it; MakeFile also writes the file.
+void MakeFolders(const std::string& path);
+void MakeFile(const std::string& path, const std::string& bytes = "x");
+// Deletes `path` with everything below it (read-only and hidden entries included), but
+// only when it is `root` or lies below it and `root` is more than a drive.
+void RemoveTreeWithin(const std::string& path, const std::string& root);
+// The same within C:\kstest, and never C:\kstest itself.
 void RemoveTestTree(const std::string& path);
+
+// Registry values on raw keys, so that what a test arranges or reads does not depend on
+// the code under test. A missing value reads as `missing`.
+void SetStringValue(HKEY root, const std::string& key, const char* name, const std::string& text);
+std::string GetStringValue(HKEY root, const std::string& key, const char* name, const std::string& missing = "");
+void SetDWordValue(HKEY root, const std::string& key, const char* name, DWORD value);
+DWORD GetDWordValue(HKEY root, const std::string& key, const char* name, DWORD missing);
+void DeleteValue(HKEY root, const std::string& key, const char* name);
+bool RegKeyExists(HKEY root, const std::string& key);
 
 // What the system itself says, never what the module under test makes of it: the
 // running family, the short form of an existing path (the path itself when it has none), and the
 // name of a per-process variable, `prefix` followed by the process id in hexadecimal.
 bool NtFamily();
+std::string WindowsFolder();
+std::string SystemFolder();
+// The variable's value; empty when it is not set or too long for MAX_PATH.
+std::string Environment(const char* name);
 std::string ShortPath(const std::string& path);
 std::string ProcessVariable(const char* prefix);
+// The running family's profile list, below HKEY_LOCAL_MACHINE. AddProfileEntry lists
+// `sid` with its folder and flags; RemoveProfileEntry takes the entry out again, and the
+// user's key below HKEY_USERS with it.
+std::string ProfileListKey();
+void AddProfileEntry(const std::string& sid, const std::string& folder, DWORD flags = 0);
+void RemoveProfileEntry(const std::string& sid);
 
 // A fresh folder C:\kstest\<program>\<name>, removed again at the end.
 class ScratchFolder {
@@ -87,14 +115,14 @@ private:
 DWORD RunHelper(const std::string& arguments, DWORD timeoutMs = 30000);
 std::string HelperPath();
 
-// A second process that holds a file open without sharing (or with `share`) until
-// this object is destroyed.
-class FileHolder {
+// A second process, kshelper.exe run with `arguments` and the name of a release event,
+// that holds what it was asked to hold until this object is destroyed.
+class HelperHold {
 public:
-    explicit FileHolder(const std::string& path, DWORD share = 0);
-    ~FileHolder();
-    FileHolder(const FileHolder&) = delete;
-    FileHolder& operator=(const FileHolder&) = delete;
+    explicit HelperHold(const std::string& arguments);
+    ~HelperHold();
+    HelperHold(const HelperHold&) = delete;
+    HelperHold& operator=(const HelperHold&) = delete;
 
     bool Holding() const { return holding_; }
 
@@ -102,6 +130,15 @@ private:
     HANDLE process_ = nullptr;
     HANDLE release_ = nullptr;
     bool holding_ = false;
+};
+
+// Holds a file open without sharing (or with `share`).
+class FileHolder : public HelperHold {
+public:
+    explicit FileHolder(const std::string& path, DWORD share = 0)
+        : HelperHold("hold \"" + path + "\" " + std::to_string(share))
+    {
+    }
 };
 
 }  // namespace kstest

@@ -42,4 +42,15 @@ private:
     HANDLE handle_ = nullptr;
 };
 
+// Polls `condition` every 10 ms until it holds (true) or `timeoutMs` have passed (false).
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs)
+{
+    for (const DWORD start = GetTickCount(); !condition(); Sleep(10)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace kstest

@@ -32,25 +32,11 @@ std::string EventName()
     return name;
 }
 
-HWND WaitForBox(const char* caption, DWORD timeoutMs = 5000)
+HWND WaitForBox(const char* caption)
 {
-    const DWORD start = GetTickCount();
     HWND box = nullptr;
-    while (!(box = FindWindowA("#32770", caption)) && GetTickCount() - start < timeoutMs)
-        Sleep(10);
+    kstest::WaitUntil([&] { return (box = FindWindowA("#32770", caption)) != nullptr; }, 5000);
     return box;
-}
-
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
 }
 
 bool IsTopmost(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
@@ -81,7 +67,7 @@ TEST(FinishBox, TheWatcherRaisesTheBoxAndTheAnswerIsTheButtonPressed)
             char text[128] = {};
             GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
             found = std::string(text) == "Probe was uninstalled successfully.";
-            raised = WaitFor([&] { return IsTopmost(box); }, watched ? 3000 : 500);
+            raised = kstest::WaitUntil([&] { return IsTopmost(box); }, watched ? 3000 : 500);
             pressedAt = GetTickCount();
             PostMessageA(box, WM_COMMAND, row.press, 0);
         });
@@ -115,7 +101,7 @@ TEST(FinishBox, ABoxKeptFromTheFrontIsRaisedUntilItIsAnswered)
         HWND box = WaitForBox(kCaption);
         if (!box)
             return;
-        raised = WaitFor([&] { return IsTopmost(box); }, watched ? 3000 : 500);
+        raised = kstest::WaitUntil([&] { return IsTopmost(box); }, watched ? 3000 : 500);
         Sleep(1000);  // ten passes of the watcher
         inFront = GetForegroundWindow() == box;
         pressedAt = GetTickCount();
@@ -172,7 +158,7 @@ TEST(FinishBox, TheWatcherBringsAWindowOfTheBoxThreadToTheFront)
                                  nullptr, nullptr, nullptr);
     ASSERT_TRUE(other);
     SetForegroundWindow(other);
-    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == other; }, 2000));
+    ASSERT_TRUE(kstest::WaitUntil([&] { return GetForegroundWindow() == other; }, 2000));
     ASSERT_FALSE(IsTopmost(boxThread.Window()));
     POINT cursorBefore, cursorAfter;
     GetCursorPos(&cursorBefore);
@@ -190,9 +176,9 @@ TEST(FinishBox, TheWatcherBringsAWindowOfTheBoxThreadToTheFront)
     // the normal band.
     SetWindowPos(boxThread.Window(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(other);
-    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == other; }, 2000));
+    ASSERT_TRUE(kstest::WaitUntil([&] { return GetForegroundWindow() == other; }, 2000));
     BringToFront(boxThread.Window(), true, false);
-    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == boxThread.Window(); }, 2000));
+    EXPECT_TRUE(kstest::WaitUntil([&] { return GetForegroundWindow() == boxThread.Window(); }, 2000));
     BringToFront(nullptr, true, true);  // not a window: nothing happens
     DestroyWindow(other);
 }

@@ -32,13 +32,7 @@ BarState ReadBar(HWND dialog)
 // Waits until the bar shows `position`; false after `timeoutMs`.
 bool WaitForPosition(HWND dialog, int position, DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    while (ReadBar(dialog).position != position) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
+    return kstest::WaitUntil([&] { return ReadBar(dialog).position == position; }, timeoutMs);
 }
 
 std::string WindowText(HWND window)
