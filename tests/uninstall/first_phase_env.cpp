@@ -147,15 +147,6 @@ void SetValue(HKEY root, const std::string& key, const char* value, const std::s
     RegCloseKey(handle);
 }
 
-void DeleteValue(HKEY root, const std::string& key, const char* value)
-{
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueA(handle, value);
-    RegCloseKey(handle);
-}
-
 std::string Variable(const char* name)
 {
     char value[1024] = {};

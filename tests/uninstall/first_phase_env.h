@@ -49,7 +49,6 @@ private:
 
 bool ValueExists(HKEY root, const std::string& key, const char* value);
 bool KeyExists(HKEY root, const std::string& key);
-void DeleteValue(HKEY root, const std::string& key, const char* value);
 void SetValue(HKEY root, const std::string& key, const char* value, const std::string& data);
 std::string Variable(const char* name);  // "<unset>" when missing
 
