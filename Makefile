@@ -21,7 +21,7 @@ test: configure
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 demo: configure
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) --target sample_installer sample_boxanswer -j $(JOBS)
 	bash examples/demo.sh $(BUILD)
 
 bench: configure

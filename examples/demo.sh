@@ -1,56 +1,182 @@
 #!/usr/bin/env bash
-# Runs KSInst.dll under Wine the way an installation script does: the sample product
-# is copied into the prefix, each step calls one export through ksinst-call.exe, and
-# the log the module wrote is shown at the end.
-set -euo pipefail
+# The sample product's life under Wine, as a person using it would see it: its NSIS
+# installer (examples/installer/sample.nsi) installs it silently, a newer version is
+# installed over it, and the uninstall command registered in the list of installed
+# programs removes it. After each step the demo prints what changed, and it ends with a
+# summary: every step, what it changed, and whether that is the expected result. It exits
+# non-zero when an expected result is missing. Steps that need an export this build of
+# the module lacks say "not available in this build".
+#
+#   examples/demo.sh [build-dir]     (make demo builds what it needs first)
+set -uo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 winetest="$here/../tests/wine/winetest.sh"
 state="$build/wine-demo"
 prefix="$state/prefix"
-product='C:\Program Files\Sample'
-product_unix="$prefix/drive_c/Program Files/Sample"
+drive="$prefix/drive_c"
+product="$drive/Program Files/Sample"
+module="$build/bin/KSInst.dll"
+inst='C:\Program Files\Sample'
+sys='C:\windows\system32'
+uninstkey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\SampleAgent'
+productkey='HKLM\SOFTWARE\Velm\VLUpdate\SampleAgent'
+sharedkey='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
+clsidkey='HKCR\CLSID\{6B5D1B9E-2C4A-4F4E-9B7A-0D3C5E7F9A11}\InprocServer32'
+runkey='Software\Microsoft\Windows\CurrentVersion\Run'
+desktop_lnk="$drive/users/Public/Desktop/Sample Browser.lnk"
+group="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Sample Support Agent"
 
-"$winetest" start "$state" >/dev/null
+for f in "$build/installer/sample-setup-1.0.exe" "$build/installer/sample-setup-1.1.exe" "$module" \
+         "$build/bin/sample_boxanswer.exe"; do
+    [ -f "$f" ] || { echo "demo: missing $f (make demo builds it)"; exit 1; }
+done
+exports=$(i686-w64-mingw32-objdump -p "$module" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
+exported() { grep -qw "$1" <<<"$exports"; }
+
+"$winetest" start "$state" >/dev/null || exit 1
 trap '"$winetest" stop "$state" >/dev/null 2>&1 || true' EXIT
 
-step() { echo; echo "== $*"; }
-call() {
-    echo "> ksinst-call $*"
-    "$winetest" run "$state" "$build/bin/ksinst-call.exe" "$@"
+wcmd() { timeout 60 "$winetest" wine "$state" "$@" 2>/dev/null | tr -d '\r'; }
+regval() {
+    wcmd reg query "$1" /v "$2" | awk -v name="$2" '
+        { line = $0; sub(/^    /, "", line)
+          if (index(line, name "    ") == 1) { rest = substr(line, length(name) + 5)
+              sub(/^[A-Z_]+    /, "", rest); print rest } }'
 }
-wine_cmd() { WINEPREFIX="$prefix" WINEDEBUG=-all wine "$@" 2>/dev/null | tr -d '\r'; }
-show() { echo "--- $1"; tr -d '\r' < "$product_unix/$1"; }
+regdefault() { wcmd reg query "$1" /ve | awk '/\(Default\)|<NO NAME>/ { sub(/^ *[^ ]+ *[^ ]+ +REG_[A-Z_]+ +/, ""); print }'; }
+regshow() { wcmd reg query "$1" 2>/dev/null | sed -e '/^$/d' -e 's/^/    /'; }
+step_result() { tr -d '\r' < "$product/Setup.log" 2>/dev/null | sed -n "s/^step $1 = //p" | tail -n 1; }
 
-mkdir -p "$product_unix"
-cp -r "$here/sample-product/." "$product_unix/"
-rm -f "$product_unix/README.md"
-# Every level reaches the log in this demo (the default keeps errors only).
-wine_cmd reg add 'HKCU\SOFTWARE\Velm\VLUpdate\KSInstLog' /v 'ERRORS_ONLY=' /t REG_DWORD /d 0 /f >/dev/null
+# The summary: one line per expected result.
+summary=()
+missing=0
+verdict() {    # verdict <step> <what> <actual> <expected>
+    if [ "$3" == "$4" ]; then summary+=("$(printf '%-9s %-44s expected' "$1" "$2")")
+    else summary+=("$(printf '%-9s %-44s NOT AS EXPECTED: [%s]' "$1" "$2" "$3")"); missing=$((missing + 1)); fi
+}
+unavailable() { summary+=("$(printf '%-9s %-44s not available in this build' "$1" "$2")"); }
+heading() { echo; echo "=== $*"; }
 
-step "Is this system one the product supports? (Windows 2000 to 6.x: 0x3C0000)"
-call KSWIsCompatibleWithOS 0x3C0000
+# Every level reaches the module's log in this demo (the default keeps errors only).
+wcmd reg add 'HKCU\SOFTWARE\Velm\VLUpdate\KSInstLog' /v 'ERRORS_ONLY=' /t REG_DWORD /d 0 /f >/dev/null
 
-step "Read and change the product configuration"
-call KSWGetParamString "$product\\KSCommon.cfg" General AppTitle @null
-call KSWGetParamString "$product\\KSCommon.cfg" 'General\Install' Group @null
-call KSWSetParamString "$product\\KSCommon.cfg" 'General\Install' Shortcut 1
-call KSWImportConfigFile "$product\\KSCommon.cfg" "$product\\upgrade.cfg" General
-show KSCommon.cfg
+show_installation() {
+    echo "--- Setup.log: the exports the installer called and their results"
+    tr -d '\r' < "$product/Setup.log" | grep -E '^(step|restart|installation)' | sed 's/^/    /'
+    echo "--- KSCommon.cfg (configuration values set by the installer)"
+    tr -d '\r' < "$product/KSCommon.cfg" | sed -n '/^\[General\]/,/^\[\]/p' | sed 's/^/    /'
+    echo "--- per-user registry values, every user (HKEY_USERS)"
+    local user
+    for user in $(wcmd reg query HKU | grep -i '^HKEY_USERS\\' ); do
+        echo "    $user\\Software\\Velm\\Sample"
+        regshow "$user\\Software\\Velm\\Sample" | grep REG_ | sed 's/^/    /'
+    done
+    echo "--- Run key (start with Windows)"
+    regshow "HKCU\\$runkey" | grep REG_ || echo "    (no value)"
+    echo "--- shortcuts, read back (target inside each .lnk)"
+    local l
+    for l in "$desktop_lnk" "$group"/*.lnk; do
+        [ -f "$l" ] || continue
+        echo "    ${l#$drive/} -> $(strings "$l" | grep -m1 -i 'sample.*\.exe')"
+    done
+    echo "--- downloader and its counts"
+    echo "    registered: $(regdefault "$clsidkey")"
+    regshow "$sharedkey" | grep -i 'sample' || echo "    (no shared-library counts)"
+    echo "--- list of installed programs"
+    regshow "$uninstkey" | grep REG_
+}
 
-step "Per-user registry value for every user profile"
-call KSWAddRegStringToAllUsers 'Software\Velm\Sample' InstallDir "$product" 0
-wine_cmd reg query 'HKCU\Software\Velm\Sample'
+# 1. Install
+heading "1. Install version 1.0 silently (sample-setup-1.0.exe /S)"
+timeout 120 "$winetest" run "$state" "$build/installer/sample-setup-1.0.exe" /S >/dev/null 2>&1
+rc=$?
+for _ in $(seq 1 50); do [ -e "$product/SampleAgent.exe.starts" ] && break; sleep 0.1; done
+show_installation
+verdict install "installer exit code" "$rc" "0"
+verdict install "uninstall command registered" "$(regval "$uninstkey" UninstallString)" "rundll32.exe \"$inst\\KSInst.dll\",ExUninstall"
+verdict install "configuration: General\\Path" "$(tr -d '\r' < "$product/KSCommon.cfg" | grep -c "^ Path = C:\\\\Program Files\\\\Sample$")" "1"
+verdict install "per-user value InstallDir" "$(regval 'HKCU\Software\Velm\Sample' InstallDir)" "$inst"
+verdict install "downloader registered in system32" "$(regdefault "$clsidkey")" "$sys\\SampleDown.dll"
+verdict install "downloader count" "$(regval "$sharedkey" "$sys\\SampleDown.dll")" "0x1"
+verdict install "shared component count" "$(regval "$sharedkey" "$inst\\SampleShared.dll")" "0x1"
+for e in KSWCreateShortcuts KSWCreateStartMenu KSWAgentAtStartup KSWRunAgent KSWRun; do
+    exported "$e" || { unavailable install "$e"; continue; }
+    case $e in
+    KSWCreateShortcuts) verdict install "desktop shortcut" "$([ -f "$desktop_lnk" ] && echo yes)" "yes" ;;
+    KSWCreateStartMenu) verdict install "Start-menu group" "$(ls "$group" 2>/dev/null | tr '\n' ' ')" "Sample Agent.lnk Sample Browser.lnk " ;;
+    KSWAgentAtStartup) verdict install "Run value" "$(regval "HKCU\\$runkey" SampleAgent)" "\"$inst\\SampleAgent.exe\" /startup" ;;
+    KSWRunAgent) verdict install "agent started" "$(tr -d '\r' < "$product/SampleAgent.exe.starts" 2>/dev/null | tail -n 1 | cut -d' ' -f1)" "/install" ;;
+    KSWRun) verdict install "browser run, waited for, guard held" "$(tr -d '\r' < "$product/SampleBrowser.exe.starts" 2>/dev/null)" "/register [guard held]" ;;
+    esac
+done
 
-step "Folder clean-up"
-call KSWGetDirContent "$product\\logs" 0 @null
-call KSWDelDir "$product\\logs\\*.log" 0
-call KSWGetDirContent "$product\\logs" 0 @null
-ls "$product_unix/logs"
+# 2. Upgrade
+heading "2. Install version 1.1 over it (the older one removed through DllRegisterServer)"
+if exported DllRegisterServer; then
+    timeout 120 "$winetest" run "$state" "$build/installer/sample-setup-1.1.exe" /S >/dev/null 2>&1
+    rc=$?
+    show_installation
+    verdict upgrade "installer exit code" "$rc" "0"
+    verdict upgrade "DllRegisterServer result" "$(step_result DllRegisterServer)" "0"
+    verdict upgrade "DisplayVersion" "$(regval "$uninstkey" DisplayVersion)" "1.1"
+    verdict upgrade "configuration: General\\Version" "$(tr -d '\r' < "$product/KSCommon.cfg" | grep -c '^ Version = 1.1$')" "1"
+    verdict upgrade "downloader count (old one released)" "$(regval "$sharedkey" "$sys\\SampleDown.dll")" "0x1"
+    verdict upgrade "shared component count (old one released)" "$(regval "$sharedkey" "$inst\\SampleShared.dll")" "0x1"
+else
+    echo "not available in this build (no DllRegisterServer export)"
+    unavailable upgrade "removal of the older version"
+fi
 
-step "Self-unregistration answers without removing anything"
-call DllUnregisterServer
+# 3. Uninstall
+heading "3. Uninstall as the list of installed programs does"
+if exported ExUninstall; then
+    command=$(regval "$uninstkey" UninstallString)
+    echo "> $command"
+    # The command line exactly as stored, run by the command interpreter.
+    printf '@%s\r\n' "$command" > "$drive/uninstall-sample.bat"
+    rm -f "$drive/boxes.log" "$drive/boxes.stop"
+    timeout 150 "$winetest" run "$state" "$build/bin/sample_boxanswer.exe" 'C:\boxes.log' 'C:\boxes.stop' 120000 >/dev/null 2>&1 &
+    answerer=$!
+    timeout 120 "$winetest" wine "$state" cmd /c 'C:\uninstall-sample.bat' >/dev/null 2>&1
+    # The first phase has ended; the running-temp copy ends with its finish box or the
+    # restart question.
+    for _ in $(seq 1 600); do
+        grep -qiE 'uninstalled|restart|failed' "$drive/boxes.log" 2>/dev/null && break
+        sleep 0.1
+    done
+    sleep 1
+    touch "$drive/boxes.stop"
+    wait "$answerer" 2>/dev/null
+    echo "--- message boxes, as answered"
+    tr -d '\r' < "$drive/boxes.log" 2>/dev/null | sed 's/^/    /'
+    pending=$(wcmd reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations | grep -c REG_MULTI_SZ)
+    echo "--- restart (pending deletions carried out)"
+    wcmd wineboot -r >/dev/null
+    echo "--- what is left"
+    echo "    product folder: $([ -e "$product" ] && ls -A "$product" | tr '\n' ' ' || echo '(gone)')"
+    echo "    uninstall entry: $(wcmd reg query "$uninstkey" >/dev/null 2>&1 && echo present || echo '(gone)')"
+    echo "    Run value: $(regval "HKCU\\$runkey" SampleAgent)"
+    echo "    downloader: $(ls "$drive/windows/system32/SampleDown.dll" 2>/dev/null || echo '(gone)')"
+    echo "--- KSInst.log"
+    tr -d '\r' < "$drive/users/root/Temp/KSInst.log" 2>/dev/null | tail -n 40 | sed 's/^/    /'
+    verdict uninstall "confirmation answered, finish shown" "$(grep -ciE 'uninstalled successfully|restart' "$drive/boxes.log" 2>/dev/null)" "1"
+    verdict uninstall "product folder removed" "$([ -e "$product" ] && echo present || echo gone)" "gone"
+    verdict uninstall "uninstall entry removed" "$(regval "$uninstkey" UninstallString)" ""
+    verdict uninstall "product record removed" "$(regval "$productkey" CfgPath)" ""
+    verdict uninstall "Run value removed" "$(regval "HKCU\\$runkey" SampleAgent)" ""
+    verdict uninstall "desktop shortcut removed" "$([ -e "$desktop_lnk" ] && echo present || echo gone)" "gone"
+    verdict uninstall "Start-menu group removed" "$([ -e "$group" ] && echo present || echo gone)" "gone"
+    verdict uninstall "downloader removed" "$([ -e "$drive/windows/system32/SampleDown.dll" ] && echo present || echo gone)" "gone"
+    verdict uninstall "shared counts released" "$(regshow "$sharedkey" | grep -ci sample)" "0"
+    echo "    (pending operations before the restart: $pending)"
+else
+    echo "not available in this build (no ExUninstall export)"
+    unavailable uninstall "removal through the registered command"
+fi
 
-step "KSInst.log of the last call (C:\\users\\root\\Temp)"
-tr -d '\r' < "$prefix/drive_c/users/root/Temp/KSInst.log"
+heading "Summary"
+printf '%s\n' "${summary[@]}"
 echo
+if [ "$missing" -eq 0 ]; then echo "demo: every result as expected"; else echo "demo: $missing result(s) not as expected"; fi
+[ "$missing" -eq 0 ]

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need and is missing: the MinGW-w64 i686
 # cross compiler (posix threads), 32-bit Wine, Xvfb, CMake, GoogleTest's sources and
-# the locale sources the Japanese test runs are built from.
+# the locale sources the Japanese test runs are built from, and NSIS (makensis with its
+# x86 ANSI plug-ins) for the sample product's installer.
 # Does nothing when everything is present.
 set -euo pipefail
 
@@ -14,13 +15,14 @@ have_all() {
     command -v Xvfb >/dev/null &&
     command -v cmake >/dev/null &&
     command -v localedef >/dev/null && [ -f /usr/share/i18n/locales/ja_JP ] &&
-    [ -f /usr/src/googletest/CMakeLists.txt ]
+    [ -f /usr/src/googletest/CMakeLists.txt ] &&
+    command -v makensis >/dev/null && [ -d /usr/share/nsis/Plugins/x86-ansi ]
 }
 
 have_all && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
-    echo "setup: missing tools and not root; install as root: wine wine32:i386 g++-mingw-w64-i686 xvfb cmake googletest locales" >&2
+    echo "setup: missing tools and not root; install as root: wine wine32:i386 g++-mingw-w64-i686 xvfb cmake googletest locales nsis" >&2
     exit 1
 fi
 
@@ -30,7 +32,7 @@ dpkg --add-architecture i386
 # A lagging security index for i386 is only a warning; the main suite's versions
 # keep both architectures of the multi-arch libraries at the same version.
 apt-get update -q || true
-pkgs="wine wine32:i386 g++-mingw-w64-i686 xvfb cmake googletest locales"
+pkgs="wine wine32:i386 g++-mingw-w64-i686 xvfb cmake googletest locales nsis"
 apt-get install -y -q -t bookworm --no-install-recommends $pkgs ||
     apt-get install -y -q --no-install-recommends $pkgs
 

@@ -3,6 +3,8 @@
 #
 #   winetest.sh start <state-dir>              fresh prefix, Xvfb and a persistent wineserver
 #   winetest.sh run <state-dir> <exe> [args]   runs a Windows program from C:\ksinst\bin
+#   winetest.sh wine <state-dir> <cmd> [args]  runs a program of the prefix itself (reg,
+#                                              rundll32, a path on C:) from C:\
 #   winetest.sh stop <state-dir>               stops the server and Xvfb, removes the prefix
 #
 # Environment for `run`: KSINST_WINVER (win98, winxp, ...) reports that Windows version
@@ -12,7 +14,7 @@
 # Linux home, and `run` refuses to start when either is there.
 set -euo pipefail
 
-cmd=${1:?usage: winetest.sh start|run|stop <state-dir> ...}
+cmd=${1:?usage: winetest.sh start|run|wine|stop <state-dir> ...}
 state=$(mkdir -p "${2:?state dir}" && cd "$2" && pwd)
 shift 2
 
@@ -122,11 +124,17 @@ run)
     if [ -n "${KSINST_LOCALE:-}" ]; then use_locale "$KSINST_LOCALE"; export LC_ALL=$KSINST_LOCALE; fi
     exec wine "C:\\ksinst\\bin\\$name" "$@"
     ;;
+wine)
+    sealed || { echo "winetest: prefix missing or not sealed; refusing to run" >&2; exit 1; }
+    export DISPLAY=$(cat "$state/display" 2>/dev/null || echo :99)
+    cd "$prefix/drive_c"
+    exec wine "$@"
+    ;;
 stop)
     if [ -d "$prefix" ]; then wineserver -k 2>/dev/null || true; fi
     if [ -f "$state/xvfb.pid" ]; then kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true; rm -f "$state/xvfb.pid"; fi
     rm -rf "$prefix"
     ;;
 *)
-    echo "usage: winetest.sh start|run|stop <state-dir> ..." >&2; exit 2 ;;
+    echo "usage: winetest.sh start|run|wine|stop <state-dir> ..." >&2; exit 2 ;;
 esac
