@@ -1,11 +1,4 @@
 # Cross compilation for 32-bit Windows with MinGW-w64, posix thread model (std::thread,
 # std::mutex): the test programs and benchmarks. The module itself: mingw-i686.cmake.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(KSINST_THREAD_MODEL posix)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-i686.cmake)
