@@ -3,7 +3,6 @@
 #include "frame/module.h"
 #include "platform/reg_key.h"
 
-#include <regex>
 
 namespace kstest {
 
@@ -53,15 +52,7 @@ void InstalledModule::Reload()
 
 std::vector<std::string> InstalledModule::LogEntries() const
 {
-    const std::string log = ReadFile(folder_ / "log\\KSInst.log");
-    static const std::regex head("\r\n\r\n(SUCCESS|INFO|WARNING|ERROR)\t[0-9/: ]+\t\r\n");
-    std::vector<std::string> entries;
-    for (std::sregex_iterator it(log.begin(), log.end(), head), end; it != end; ++it) {
-        const size_t start = it->position() + it->length();
-        const size_t next = log.find("\r\n\r\n", start);
-        entries.push_back((*it)[1].str() + " " + log.substr(start, next == std::string::npos ? next : next - start));
-    }
-    return entries;
+    return LogEntriesOf(ReadFile(folder_ / "log\\KSInst.log"));
 }
 
 std::vector<std::string> InstalledModule::LogEntriesFrom(const std::string& origin) const

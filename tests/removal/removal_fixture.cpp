@@ -4,7 +4,6 @@
 
 #include <tlhelp32.h>
 
-#include <regex>
 
 namespace kstest {
 
@@ -119,18 +118,12 @@ std::vector<std::string> SampleProduct::LogEntries() const { return LogEntriesIn
 
 std::vector<std::string> LogEntriesIn(const std::string& folder)
 {
-    static const std::regex head("\r\n\r\n(SUCCESS|INFO|WARNING|ERROR)\t[0-9/: ]+\t\r\n");
     std::vector<std::string> entries;
     for (const std::string& name : ListFolderNames(folder)) {
         if (!StartsWithNoCase(name, "KSInst") || name.size() < 4 || lstrcmpiA(name.c_str() + name.size() - 4, ".log"))
             continue;
-        const std::string log = ReadFile(folder + "\\" + name);
-        for (std::sregex_iterator it(log.begin(), log.end(), head), end; it != end; ++it) {
-            const size_t start = it->position() + it->length();
-            const size_t next = log.find("\r\n\r\n", start);
-            entries.push_back((*it)[1].str() + " " +
-                              log.substr(start, next == std::string::npos ? next : next - start));
-        }
+        const std::vector<std::string> found = LogEntriesOf(ReadFile(folder + "\\" + name));
+        entries.insert(entries.end(), found.begin(), found.end());
     }
     return entries;
 }

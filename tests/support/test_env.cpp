@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <regex>
 #include <vector>
 
 namespace kstest {
@@ -330,6 +331,18 @@ HelperHold::~HelperHold()
         CloseHandle(process_);
     }
     CloseHandle(release_);
+}
+
+std::vector<std::string> LogEntriesOf(const std::string& log)
+{
+    static const std::regex head("\r\n\r\n(SUCCESS|INFO|WARNING|ERROR)\t[0-9/: ]+\t\r\n");
+    std::vector<std::string> entries;
+    for (std::sregex_iterator it(log.begin(), log.end(), head), end; it != end; ++it) {
+        const size_t start = it->position() + it->length();
+        const size_t next = log.find("\r\n\r\n", start);
+        entries.push_back((*it)[1].str() + " " + log.substr(start, next == std::string::npos ? next : next - start));
+    }
+    return entries;
 }
 
 }  // namespace kstest

@@ -20,6 +20,8 @@ std::vector<std::string> FolderNames(const std::string& folder);
 // The whole file as bytes; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
+// The entries of a module log's text, each as its level, a blank and its message.
+std::vector<std::string> LogEntriesOf(const std::string& log);
 // Makes `path` and every missing folder above it; MakeFile also writes the file.
 void MakeFolders(const std::string& path);
 void MakeFile(const std::string& path, const std::string& bytes = "x");

@@ -8,7 +8,6 @@
 #include "uninstall/stop_client.h"
 #include "uninstall/uninstall_options.h"
 
-#include <regex>
 
 namespace kstest {
 
@@ -89,15 +88,7 @@ std::string ProductFixture::AddProgram(const std::string& relative) const
 std::vector<std::string> ProductFixture::LogEntries() const
 {
     const std::string whole = ReadFile(LogPath());
-    const std::string log = whole.size() > logStart_ ? whole.substr(logStart_) : std::string();
-    static const std::regex head("\r\n\r\n(SUCCESS|INFO|WARNING|ERROR)\t[0-9/: ]+\t\r\n");
-    std::vector<std::string> entries;
-    for (std::sregex_iterator it(log.begin(), log.end(), head), end; it != end; ++it) {
-        const size_t start = it->position() + it->length();
-        const size_t next = log.find("\r\n\r\n", start);
-        entries.push_back((*it)[1].str() + " " + log.substr(start, next == std::string::npos ? next : next - start));
-    }
-    return entries;
+    return LogEntriesOf(whole.size() > logStart_ ? whole.substr(logStart_) : std::string());
 }
 
 bool ProductFixture::Logged(const std::string& entry) const
