@@ -31,22 +31,12 @@ for f in "$build/installer/sample-setup-1.0.exe" "$build/installer/sample-setup-
          "$build/bin/sample_boxanswer.exe"; do
     [ -f "$f" ] || { echo "demo: missing $f (make demo builds it)"; exit 1; }
 done
-exports=$(i686-w64-mingw32-objdump -p "$module" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
-exported() { grep -qw "$1" <<<"$exports"; }
+. "$here/installer/reg_helpers.sh"
 
 "$winetest" start "$state" >/dev/null || exit 1
 trap '"$winetest" stop "$state" >/dev/null 2>&1 || true' EXIT
 
-wcmd() { timeout 60 "$winetest" wine "$state" "$@" 2>/dev/null | tr -d '\r'; }
-regval() {
-    wcmd reg query "$1" /v "$2" | awk -v name="$2" '
-        { line = $0; sub(/^    /, "", line)
-          if (index(line, name "    ") == 1) { rest = substr(line, length(name) + 5)
-              sub(/^[A-Z_]+    /, "", rest); print rest } }'
-}
-regdefault() { wcmd reg query "$1" /ve | awk '/\(Default\)|<NO NAME>/ { sub(/^ *[^ ]+ *[^ ]+ +REG_[A-Z_]+ +/, ""); print }'; }
 regshow() { wcmd reg query "$1" 2>/dev/null | sed -e '/^$/d' -e 's/^/    /'; }
-step_result() { tr -d '\r' < "$product/Setup.log" 2>/dev/null | sed -n "s/^step $1 = //p" | tail -n 1; }
 
 # The summary: one line per expected result.
 summary=()

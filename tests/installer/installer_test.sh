@@ -29,8 +29,6 @@ for f in "$setup10" "$setup11" "$module"; do
     [ -f "$f" ] || { echo "missing $f (build the target sample_installer)"; exit 1; }
 done
 
-exports=$(i686-w64-mingw32-objdump -p "$module" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
-exported() { grep -qw "$1" <<<"$exports"; }
 
 "$winetest" start "$state" >/dev/null || exit 1
 trap '"$winetest" stop "$state" >/dev/null 2>&1' EXIT
@@ -38,18 +36,9 @@ prefix="$state/prefix"
 drive="$prefix/drive_c"
 product="$drive/Program Files/Sample"
 
-wcmd() { timeout 60 "$winetest" wine "$state" "$@" 2>/dev/null | tr -d '\r'; }
-# The data of one registry value as reg.exe prints it ("" when missing).
-regval() {
-    wcmd reg query "$1" /v "$2" | awk -v name="$2" '
-        { line = $0; sub(/^    /, "", line)
-          if (index(line, name "    ") == 1) { rest = substr(line, length(name) + 5)
-              sub(/^[A-Z_]+    /, "", rest); print rest } }'
-}
-regdefault() { wcmd reg query "$1" /ve | awk '/\(Default\)|<NO NAME>/ { sub(/^ *[^ ]+ *[^ ]+ +REG_[A-Z_]+ +/, ""); print }'; }
+. "$here/../../examples/installer/reg_helpers.sh"
 # The "step <export> = <result>" lines of Setup.log, export names only, in order.
 steps() { tr -d '\r' < "$product/Setup.log" | sed -n 's/^step \([A-Za-z]*\) = .*/\1/p' | tr '\n' ' '; }
-step_result() { tr -d '\r' < "$product/Setup.log" | sed -n "s/^step $1 = //p" | tail -n 1; }
 # An export the module has must have been called with a result; one it lacks must have
 # been logged as missing.
 called() {
