@@ -4,8 +4,8 @@
 # installed over it, and the uninstall command registered in the list of installed
 # programs removes it. After each step the demo prints what changed, and it ends with a
 # summary: every step, what it changed, and whether that is the expected result. It exits
-# non-zero when an expected result is missing. Steps that need an export this build of
-# the module lacks say "not available in this build".
+# non-zero when an expected result is missing; a step whose export this build of the module
+# lacks is one of them.
 #
 #   examples/demo.sh [build-dir]     (make demo builds what it needs first)
 set -uo pipefail
@@ -45,7 +45,10 @@ verdict() {    # verdict <step> <what> <actual> <expected>
     if [ "$3" == "$4" ]; then summary+=("$(printf '%-9s %-44s expected' "$1" "$2")")
     else summary+=("$(printf '%-9s %-44s NOT AS EXPECTED: [%s]' "$1" "$2" "$3")"); missing=$((missing + 1)); fi
 }
-unavailable() { summary+=("$(printf '%-9s %-44s not available in this build' "$1" "$2")"); }
+unavailable() {
+    summary+=("$(printf '%-9s %-44s NOT AS EXPECTED: not available in this build' "$1" "$2")")
+    missing=$((missing + 1))
+}
 heading() { echo; echo "=== $*"; }
 
 # Every level reaches the module's log in this demo (the default keeps errors only).
