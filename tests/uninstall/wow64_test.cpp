@@ -67,7 +67,7 @@ TEST(Wow64, System64EntryReachesTheNativeFolderOnlyForItself)
 }
 
 // An installer that switched redirection off before calling the module finds it on
-// afterwards, and from the first "system64" entry on, as for any other caller.
+// again once the module has read the native system folder, and afterwards.
 TEST(Wow64, RedirectionIsOnAfterTheEntryEvenWhenTheCallerHadItOff)
 {
     SKIP_UNLESS_WOW64();
