@@ -6,9 +6,9 @@
 // folder whatever the thread's redirection. In a 32-bit prefix every test skips.
 #include "first_phase_env.h"
 #include "platform/folders.h"
+#include "uninstall/deletion_refusal.h"
 #include "uninstall/fs_redirection.h"
 #include "uninstall/ks_remove.h"
-#include "uninstall/deletion_refusal.h"
 #include "uninstall/registry_cleanup.h"
 
 #include <gtest/gtest.h>
