@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need and is missing: the MinGW-w64 i686
-# cross compiler (posix threads), 32-bit Wine, Xvfb, CMake, GoogleTest's sources and
+# cross compiler (posix threads), 32-bit Wine and the 64-bit Wine beside it (the
+# WOW64 tests run the 32-bit module in a 64-bit prefix), Xvfb, CMake, GoogleTest's sources and
 # the locale sources the Japanese test runs are built from, and NSIS (makensis with its
 # x86 ANSI plug-ins) for the sample product's installer.
 # Does nothing when everything is present.
@@ -12,6 +13,7 @@ have_all() {
     command -v i686-w64-mingw32-windres >/dev/null &&
     command -v wine >/dev/null &&
     { [ -x /usr/lib/wine/wineserver32 ] || dpkg -s wine32:i386 >/dev/null 2>&1; } &&
+    { [ -x /usr/lib/wine/wine64 ] || dpkg -s wine64 >/dev/null 2>&1; } &&
     command -v Xvfb >/dev/null &&
     command -v cmake >/dev/null &&
     command -v localedef >/dev/null && [ -f /usr/share/i18n/locales/ja_JP ] &&
@@ -22,17 +24,17 @@ have_all() {
 have_all && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
-    echo "setup: missing tools and not root; install as root: wine wine32:i386 g++-mingw-w64-i686 xvfb cmake googletest locales nsis" >&2
+    echo "setup: missing tools and not root; install as root: wine wine32:i386 wine64 g++-mingw-w64-i686 xvfb cmake googletest locales nsis" >&2
     exit 1
 fi
 
-echo "setup: installing the cross compiler, 32-bit Wine and Xvfb (once per machine)"
+echo "setup: installing the cross compiler, 32- and 64-bit Wine and Xvfb (once per machine)"
 export DEBIAN_FRONTEND=noninteractive
 dpkg --add-architecture i386
 # A lagging security index for i386 is only a warning; the main suite's versions
 # keep both architectures of the multi-arch libraries at the same version.
 apt-get update -q || true
-pkgs="wine wine32:i386 g++-mingw-w64-i686 xvfb cmake googletest locales nsis"
+pkgs="wine wine32:i386 wine64 g++-mingw-w64-i686 xvfb cmake googletest locales nsis"
 apt-get install -y -q -t bookworm --no-install-recommends $pkgs ||
     apt-get install -y -q --no-install-recommends $pkgs
 

@@ -17,6 +17,9 @@ constexpr char kProfileListNT[] = "Software\\Microsoft\\Windows NT\\CurrentVersi
 // The program folders in both views of a 64-bit system; a 32-bit system has the first two.
 const char* const kProgramFolderValues[] = {"ProgramFilesDir",       "CommonFilesDir",   "ProgramFilesDir (x86)",
                                             "CommonFilesDir (x86)", "ProgramW6432Dir", "CommonW6432Dir"};
+// The 64-bit program folders as a 32-bit process on a 64-bit system is told them; its
+// view of the registry may lack them (Wine's does).
+const char* const kProgramFolderVariables[] = {"ProgramW6432", "CommonProgramW6432"};
 // Where the profile list names the profiles folder and the shared profiles.
 // XP names the shared and default profiles by their folder's name below the profiles
 // folder, later systems by their full path.
@@ -64,6 +67,14 @@ std::string Wow64SystemFolder()
     return (length > 0 && length < MAX_PATH) ? std::string(buffer, length) : std::string();
 }
 
+// An environment variable's value; empty when it is not set or too long.
+std::string EnvironmentFolder(const char* name)
+{
+    char value[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
+    return (length > 0 && length < MAX_PATH) ? std::string(value, length) : std::string();
+}
+
 // `path` relative to `folder` when it lies strictly below it; empty otherwise.
 std::string RelativeBelow(const std::string& path, const std::string& folder)
 {
@@ -106,10 +117,17 @@ std::vector<std::string> ListProtectedFolders()
     try {
         list.Add(GetWindowsFolder());
         list.Add(GetSystemFolder());
-        list.Add(Wow64SystemFolder());
+        // With a 32-bit system folder of its own, a 32-bit process reaches the native one
+        // through the "sysnative" alias too, whatever its redirection.
+        const std::string wow64System = Wow64SystemFolder();
+        list.Add(wow64System);
+        if (!wow64System.empty())
+            list.Add(GetWindowsFolder() + "\\sysnative");
         list.Add(GetProgramFilesFolder());
         for (const char* value : kProgramFolderValues)
             list.Add(ReadFolderValue(CVRegKey::LocalMachine, kCurrentVersionKey, value));
+        for (const char* name : kProgramFolderVariables)
+            list.Add(EnvironmentFolder(name));
         const std::string profilesFolder = ReadFolderValue(CVRegKey::LocalMachine, kProfileListNT, "ProfilesDirectory");
         list.Add(profilesFolder);
         for (const char* value : kProfileListValues) {
@@ -123,9 +141,8 @@ std::vector<std::string> ListProtectedFolders()
         ListProfileFolders(profiles, &names, 0);
         std::vector<std::string> withDefault;
         ListProfileFolders(withDefault, nullptr, PU_INCLUDE_DEFAULT_USER);
-        char home[MAX_PATH] = {};
-        const DWORD length = GetEnvironmentVariableA("USERPROFILE", home, MAX_PATH);
-        if (length > 0 && length < MAX_PATH)
+        const std::string home = EnvironmentFolder("USERPROFILE");
+        if (!home.empty())
             withDefault.push_back(home);
         for (std::string& profile : withDefault) {
             TrimRight(profile, '\\');

@@ -4,24 +4,23 @@
 
 namespace {
 
-using DisableFunction = BOOL(WINAPI*)(PVOID*);
-using RevertFunction = BOOL(WINAPI*)(PVOID);
+using EnableFunction = BOOLEAN(WINAPI*)(BOOLEAN);
 
 // kernel32 stays loaded for the process's life, so its handle is not freed.
-template <typename Function>
-Function Kernel32Function(const char* name)
+EnableFunction EnableRedirectionFunction()
 {
     const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    return kernel32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel32, name))) : nullptr;
+    return kernel32 ? reinterpret_cast<EnableFunction>(reinterpret_cast<void*>(
+                          GetProcAddress(kernel32, "Wow64EnableWow64FsRedirection")))
+                    : nullptr;
 }
 
 }  // namespace
 
 RedirectionOff::RedirectionOff()
 {
-    const auto disable = Kernel32Function<DisableFunction>("Wow64DisableWow64FsRedirection");
-    if (disable && Kernel32Function<RevertFunction>("Wow64RevertWow64FsRedirection"))
-        active_ = disable(&oldValue_) != FALSE;
+    const EnableFunction enable = EnableRedirectionFunction();
+    active_ = enable && enable(FALSE) != FALSE;
 }
 
 RedirectionOff::~RedirectionOff()
@@ -29,7 +28,7 @@ RedirectionOff::~RedirectionOff()
     if (!active_)
         return;
     const DWORD error = GetLastError();
-    Kernel32Function<RevertFunction>("Wow64RevertWow64FsRedirection")(oldValue_);
+    EnableRedirectionFunction()(TRUE);
     SetLastError(error);
 }
 

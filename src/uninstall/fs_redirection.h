@@ -1,6 +1,6 @@
 // File-system redirection of a 32-bit process on a 64-bit system, switched off for one
-// scope on the calling thread. The system calls are looked up by name: Windows before
-// XP SP2 lacks them, and a 32-bit system refuses them.
+// scope on the calling thread. The system call is looked up by name: Windows before
+// XP SP2 lacks it, and a 32-bit system refuses it.
 #pragma once
 
 #include <windows.h>
@@ -8,11 +8,12 @@
 #include <string>
 
 // Redirection off from construction to destruction; does nothing where the system
-// lacks the calls or refuses them (a 32-bit system).
+// lacks the call or refuses it (a 32-bit system).
 class RedirectionOff {
 public:
     RedirectionOff();
-    // Puts redirection back as it was; the thread's last error is kept.
+    // Switches redirection on, also when the thread had it off before; the thread's
+    // last error is kept.
     ~RedirectionOff();
     RedirectionOff(const RedirectionOff&) = delete;
     RedirectionOff& operator=(const RedirectionOff&) = delete;
@@ -21,7 +22,6 @@ public:
     bool Active() const { return active_; }
 
 private:
-    void* oldValue_ = nullptr;
     bool active_ = false;
 };
 

@@ -10,6 +10,8 @@
 # Environment for `run`: KSINST_WINVER (win98, winxp, ...) reports that Windows version
 # to this program only; KSINST_LOCALE (ja_JP.UTF-8) runs it with that locale;
 # KSINST_RUN_AS names the copy of the program (default: its own name).
+# Environment for `start`: KSINST_WINEARCH=win64 makes a 64-bit prefix (the module and
+# the test programs then run under WOW64); the state folder remembers it. Default win32.
 # The module deletes folder trees: the prefix has no Z: drive and no link into the
 # Linux home, and `run` refuses to start when either is there.
 set -euo pipefail
@@ -18,7 +20,15 @@ cmd=${1:?usage: winetest.sh start|run|wine|stop <state-dir> ...}
 state=$(mkdir -p "${2:?state dir}" && cd "$2" && pwd)
 shift 2
 
-export WINEARCH=win32
+# Every prefix states its architecture: with the 64-bit Wine installed, a prefix made
+# without WINEARCH would be a 64-bit one.
+if [ "$cmd" = start ]; then
+    arch=${KSINST_WINEARCH:-win32}
+else
+    arch=$(cat "$state/arch" 2>/dev/null || echo win32)
+fi
+case "$arch" in win32|win64) ;; *) echo "winetest: unknown architecture $arch" >&2; exit 2 ;; esac
+export WINEARCH=$arch
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
 # KSINST_TEMPLATE: a template prefix made by another state folder, copied instead.
@@ -26,26 +36,44 @@ template="${KSINST_TEMPLATE:-$state/template}"
 prefix="$state/prefix"
 export WINEPREFIX="$prefix"
 
-seal() {
-    local p=$1
-    rm -f "$p/dosdevices/z:"
-    for l in "$p"/drive_c/users/*/*; do
-        if [ -L "$l" ]; then rm -f "$l"; mkdir -p "$l"; fi
+# Links below drive_c that leave prefix $1 (Wine links the profile's folders, Templates
+# deep in AppData among them, to the Linux home); the tests' own links stay inside.
+outside_links() {
+    local p=$1 l
+    find "$p/drive_c" -type l -print0 | while IFS= read -r -d '' l; do
+        case "$(readlink -f "$l")" in "$p"/*) ;; *) printf '%s\0' "$l" ;; esac
     done
+}
+
+seal() {
+    local p=$1 l
+    rm -f "$p/dosdevices/z:"
+    outside_links "$p" | while IFS= read -r -d '' l; do rm -f "$l"; mkdir -p "$l"; done
 }
 
 sealed() {
     [ ! -e "$prefix/dosdevices/z:" ] || return 1
+    [ -z "$(outside_links "$prefix" | tr -d '\0')" ] || return 1
     local l
-    for l in "$prefix"/drive_c/users/*/*; do [ ! -L "$l" ] || return 1; done
     for l in "$prefix"/dosdevices/*; do
         case "$(readlink -f "$l")" in "$prefix"/*|/dev/*) ;; *) return 1 ;; esac
     done
 }
 
+# The architecture Wine recorded when it made prefix $1.
+prefix_arch() {
+    sed -n 's/^#arch=//p' "$1/system.reg" 2>/dev/null | head -n 1
+}
+
 make_template() {
     # One template per build folder; every run copies it (much faster than wineboot).
-    [ -f "$template/.ksinst-ready" ] && return 0
+    # A template of the other architecture is never replaced: it may be another state
+    # folder's (KSINST_TEMPLATE).
+    if [ -f "$template/.ksinst-ready" ]; then
+        [ "$(prefix_arch "$template")" = "$arch" ] && return 0
+        echo "winetest: $template is a $(prefix_arch "$template") prefix, not $arch" >&2
+        return 1
+    fi
     rm -rf "$template"
     WINEPREFIX="$template" wineboot -i >/dev/null 2>&1
     WINEPREFIX="$template" wineserver -w
@@ -85,10 +113,12 @@ free_display() {
 case "$cmd" in
 start)
     "$0" stop "$state" >/dev/null 2>&1 || true
+    echo "$arch" > "$state/arch"
     make_template
     cp -a "$template" "$prefix"
     seal "$prefix"
     sealed || { echo "winetest: prefix not sealed" >&2; exit 1; }
+    [ "$(prefix_arch "$prefix")" = "$arch" ] || { echo "winetest: prefix is not $arch" >&2; exit 1; }
     mkdir -p "$prefix/drive_c/ksinst/bin"
     display=$(free_display)
     Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &

@@ -1,0 +1,158 @@
+// What only a 64-bit system shows: this program and the module run as 32-bit processes
+// under WOW64 (CTest "uninstall.wow64", a 64-bit prefix). wine/wow64_files.sh placed
+// kstest_wow64_<x>.txt from the host in both system folders of the prefix, reading
+// "native" in drive_c\windows\system32 and "wow64" in drive_c\windows\syswow64. The
+// tests read them through C:\windows\sysnative and C:\windows\syswow64, which name one
+// folder whatever the thread's redirection. In a 32-bit prefix every test skips.
+#include "first_phase_env.h"
+#include "platform/folders.h"
+#include "uninstall/deletion_refusal.h"
+#include "uninstall/fs_redirection.h"
+#include "uninstall/ks_remove.h"
+#include "uninstall/registry_cleanup.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+constexpr char kRedirected[] = "C:\\windows\\system32\\";
+constexpr char kNative[] = "C:\\windows\\sysnative\\";
+constexpr char kWow64[] = "C:\\windows\\syswow64\\";
+
+bool UnderWow64()
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+#define SKIP_UNLESS_WOW64() \
+    if (!UnderWow64())      \
+    GTEST_SKIP() << "not a 32-bit process on a 64-bit system"
+
+std::string Placed(const char* x) { return std::string("kstest_wow64_") + x + ".txt"; }
+
+// The system64 entry `a`, then the system entry `b`, then the native system folder itself.
+void RemoveTwoPlacedFiles(const char* a, const char* b)
+{
+    for (const char* x : {a, b}) {
+        ASSERT_EQ(kstest::ReadFile(kNative + Placed(x)), "native\n") << x << ": run wow64_files.sh first";
+        ASSERT_EQ(kstest::ReadFile(kWow64 + Placed(x)), "wow64\n") << x;
+    }
+    kstest::ProductFixture product(a);
+    product.Configure("[General]\nPath=%PROD%\nObjectPrefix=KSTestFirstPhase\nLogDir=kstest_wow64\n[]\n[Uninstall]\n" +
+                          Placed(a) + "=system64\n" + Placed(b) + "=system\n.=system64\n[]\n",
+                      true);
+    EXPECT_EQ(KSRemove::UninstallFirstPhase(), 0u);
+    EXPECT_FALSE(kstest::FileExists(kNative + Placed(a)));
+    EXPECT_EQ(kstest::ReadFile(kWow64 + Placed(a)), "wow64\n");
+    EXPECT_EQ(kstest::ReadFile(kNative + Placed(b)), "native\n");
+    EXPECT_FALSE(kstest::FileExists(kWow64 + Placed(b)));
+    // Both entries are named by the same folder; the folder itself is refused.
+    EXPECT_TRUE(product.Logged("INFO Deleting C:\\windows\\system32\\" + Placed(a) + " returned 0"));
+    EXPECT_TRUE(product.Logged("INFO Deleting C:\\windows\\system32\\" + Placed(b) + " returned 0"));
+    EXPECT_TRUE(product.Logged("WARNING Cannot delete system directory C:\\windows\\system32\\."));
+    EXPECT_TRUE(kstest::FileExists(std::string(kNative) + "kernel32.dll"));
+    // Redirection is on again on this thread: the plain name reaches the 32-bit folder.
+    EXPECT_EQ(kstest::ReadFile(kRedirected + Placed(a)), "wow64\n");
+}
+
+TEST(Wow64, System64EntryReachesTheNativeFolderOnlyForItself)
+{
+    SKIP_UNLESS_WOW64();
+    RemoveTwoPlacedFiles("a", "b");
+}
+
+// An installer that switched redirection off before calling the module finds it on
+// again once the module has read the native system folder, and afterwards.
+TEST(Wow64, RedirectionIsOnAfterTheEntryEvenWhenTheCallerHadItOff)
+{
+    SKIP_UNLESS_WOW64();
+    struct CallerOff {
+        PVOID old = nullptr;
+        BOOL off = Wow64DisableWow64FsRedirection(&old);
+        ~CallerOff() { Wow64RevertWow64FsRedirection(old); }
+    } caller;
+    ASSERT_TRUE(caller.off);
+    ASSERT_EQ(kstest::ReadFile(kRedirected + Placed("view")), "native\n");
+    RemoveTwoPlacedFiles("c", "d");
+}
+
+DWORD WINAPI ReadViewFile(void* text)
+{
+    *static_cast<std::string*>(text) = kstest::ReadFile(kRedirected + Placed("view"));
+    return 0;
+}
+
+TEST(Wow64, SystemFoldersAndTheProtectedList)
+{
+    SKIP_UNLESS_WOW64();
+    char folder[MAX_PATH] = {};
+    ASSERT_GT(GetSystemDirectoryA(folder, MAX_PATH), 0u);
+    EXPECT_EQ(_stricmp(folder, "C:\\windows\\system32"), 0) << folder;
+    EXPECT_EQ(_stricmp(GetSystemFolder().c_str(), "C:\\windows\\system32"), 0) << GetSystemFolder();
+    ASSERT_GT(GetSystemWow64DirectoryA(folder, MAX_PATH), 0u);
+    EXPECT_EQ(_stricmp(folder, "C:\\windows\\syswow64"), 0) << folder;
+    EXPECT_EQ(_stricmp(NativeSystemFolder().c_str(), "C:\\windows\\system32\\"), 0) << NativeSystemFolder();
+    EXPECT_EQ(kstest::ReadFile(kRedirected + Placed("view")), "wow64\n");
+    {
+        // Off on this thread only.
+        const RedirectionOff off;
+        EXPECT_TRUE(off.Active());
+        EXPECT_EQ(kstest::ReadFile(kRedirected + Placed("view")), "native\n");
+        std::string seen;
+        HANDLE thread = CreateThread(nullptr, 0, ReadViewFile, &seen, 0, nullptr);
+        ASSERT_TRUE(thread);
+        WaitForSingleObject(thread, 10000);
+        CloseHandle(thread);
+        EXPECT_EQ(seen, "wow64\n");
+    }
+    EXPECT_EQ(kstest::ReadFile(kRedirected + Placed("view")), "wow64\n");
+    // Both system folders, the alias of the native one and both program folders.
+    const DeletionGuard guard;
+    for (const char* path : {"C:\\windows\\system32", "C:\\windows\\syswow64\\", "C:\\windows\\sysnative",
+                             "C:\\Program Files", "C:\\Program Files\\Common Files", "C:\\Program Files (x86)"})
+        EXPECT_TRUE(IsRefusedDeletion(path, guard)) << path;
+    EXPECT_FALSE(IsRefusedDeletion("C:\\windows\\sysnative\\x.dll", guard));
+}
+
+// A 32-bit installer's uninstall key lies in the 32-bit view (Wow6432Node); the module
+// removes it there and leaves a 64-bit program's key of the same name alone.
+TEST(Wow64, TheUninstallKeyGoesFromThe32BitView)
+{
+    SKIP_UNLESS_WOW64();
+    const std::string key = std::string(kUninstallKeyPath) + "\\" + kstest::kUniqueName;
+    const std::string physical =
+        std::string("SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kstest::kUniqueName;
+    auto exists = [](const std::string& path, REGSAM view) {
+        HKEY handle = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(handle);
+        return true;
+    };
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr,
+                              &handle, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(handle);
+    kstest::SetValue(HKEY_LOCAL_MACHINE, key, "DisplayName", "KSTest");
+    ASSERT_TRUE(exists(physical, KEY_WOW64_64KEY));
+
+    kstest::ProductFixture product("uninstkey");
+    product.Configure("[General]\nPath=%PROD%\n[]\n", true);
+    RemoveProductRegistration(kstest::kUniqueName);
+    EXPECT_FALSE(exists(key, 0));
+    EXPECT_FALSE(exists(physical, KEY_WOW64_64KEY));
+    EXPECT_TRUE(exists(key, KEY_WOW64_64KEY));
+    // RegDeleteKeyExA is missing before Vista: looked up by name, like the module does.
+    const auto deleteKey = reinterpret_cast<LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA")));
+    ASSERT_TRUE(deleteKey);
+    EXPECT_EQ(deleteKey(HKEY_LOCAL_MACHINE, key.c_str(), KEY_WOW64_64KEY, 0), ERROR_SUCCESS);
+}
+
+}  // namespace
