@@ -142,6 +142,20 @@ TEST_F(AllUsers, ExportWritesEveryUsersHiveAndLeavesNoHiveLoaded)
     EXPECT_FALSE(KeyExists(kLoggedOff)) << "a temporary load is unloaded";
     EXPECT_FALSE(KeyExists(kNoHive));
     EXPECT_TRUE(KeyExists(kPreloaded)) << "a hive the module did not load stays loaded";
+
+    // An "add" export never deletes: without a value name it writes the key's default
+    // value, and options that would copy or move are not taken.
+    auto addString = module.Export<LONG(WINAPI*)(const char*, const char*, const char*, DWORD)>(
+        "KSWAddRegStringToAllUsers");
+    ASSERT_TRUE(addString);
+    EXPECT_EQ(addString(kSubKey, nullptr, "default text", 0), 1);
+    EXPECT_EQ(kstest::GetStringValue(HKEY_USERS, In(kLoggedOn), ""), "default text");
+    EXPECT_EQ(addDWord(kSubKey, nullptr, 7, PU_DELETE_KEY_IF_EMPTY), 1);
+    EXPECT_EQ(ReadDWord(In(kLoggedOn), ""), 7u);
+    EXPECT_EQ(addString(kSubKey, "Counter", "Target", PU_COPY_VALUE | PU_DELETE_SOURCE), 1);
+    EXPECT_EQ(addDWord(kSubKey, "Counter", 2, PU_COPY_KEY | PU_DELETE_SOURCE), 1);
+    EXPECT_EQ(ReadDWord(In(kLoggedOn), "Counter"), 2u);
+    EXPECT_EQ(ReadDWord(In(kLoggedOn), "Target"), 0xDEADu);
 }
 
 TEST_F(AllUsers, OptionsChooseTheOperation)
@@ -212,31 +226,6 @@ TEST_F(AllUsers, DefaultUserIsLoadedByNameOrWrittenDirectly)
     RegUnLoadKeyA(HKEY_USERS, kDefaultHive);
     DeleteFileA(hive.c_str());
     RemoveDirectoryA(kDefaultProfile);
-}
-
-// An "add" export never deletes: without a value name it writes the key's default
-// value, and options that would copy or move are not taken.
-TEST_F(AllUsers, AddExportsWriteTheDefaultValueAndNeverDelete)
-{
-    AddProfile(kLoggedOn, 0, false);
-    MakeLoggedOnUser(kLoggedOn);
-    WriteDWord(In(kLoggedOn), "Seed", 1);
-    kstest::ModuleUnderTest module;
-    auto addString = module.Export<LONG(WINAPI*)(const char*, const char*, const char*, DWORD)>(
-        "KSWAddRegStringToAllUsers");
-    auto addDWord = module.Export<LONG(WINAPI*)(const char*, const char*, DWORD, DWORD)>("KSWAddRegDWordToAllUsers");
-    ASSERT_TRUE(addString && addDWord);
-
-    EXPECT_EQ(addString(kSubKey, nullptr, "default text", 0), 1);
-    EXPECT_EQ(kstest::GetStringValue(HKEY_USERS, In(kLoggedOn), ""), "default text");
-    EXPECT_EQ(addDWord(kSubKey, nullptr, 7, PU_DELETE_KEY_IF_EMPTY), 1);
-    EXPECT_EQ(ReadDWord(In(kLoggedOn), ""), 7u);
-    EXPECT_EQ(ReadDWord(In(kLoggedOn), "Seed"), 1u);
-
-    EXPECT_EQ(addString(kSubKey, "Seed", "Target", PU_COPY_VALUE | PU_DELETE_SOURCE), 1);
-    EXPECT_EQ(addDWord(kSubKey, "Seed", 2, PU_COPY_KEY | PU_DELETE_SOURCE), 1);
-    EXPECT_EQ(ReadDWord(In(kLoggedOn), "Seed"), 2u);
-    EXPECT_EQ(ReadDWord(In(kLoggedOn), "Target"), 0xDEADu);
 }
 
 // Below every profile folder, and with KSWDelDir the default user's too: the default

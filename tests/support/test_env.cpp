@@ -150,8 +150,7 @@ void RemoveProfileEntry(const std::string& sid)
 std::string ProcessVariable(const char* prefix)
 {
     char id[16];
-    wsprintfA(id, "%lx", GetCurrentProcessId());
-    return prefix + std::string(id);
+    return prefix + std::string(id, wsprintfA(id, "%lx", GetCurrentProcessId()));
 }
 
 void MakeFolders(const std::string& path)
@@ -234,10 +233,7 @@ void DeleteValue(HKEY root, const std::string& key, const char* name) { SHDelete
 bool RegKeyExists(HKEY root, const std::string& key)
 {
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(opened);
-    return true;
+    return RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) == ERROR_SUCCESS && !RegCloseKey(opened);
 }
 
 ScratchFolder::ScratchFolder(const std::string& name)
