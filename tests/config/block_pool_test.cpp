@@ -10,23 +10,6 @@
 
 namespace {
 
-TEST(BlockPool, GivesEmptyChunksBack)
-{
-    static BlockPool pool(44);
-    ASSERT_EQ(pool.BlockSize(), 48u);
-    std::vector<void*> blocks(5000);  // several chunks' worth
-    for (void*& block : blocks)
-        ASSERT_TRUE(block = pool.Allocate());
-    pool.Release(blocks[10]);
-    EXPECT_EQ(pool.Allocate(), blocks[10]);
-    for (void* block : blocks)
-        pool.Release(block);
-    pool.Release(nullptr);
-    MEMORY_BASIC_INFORMATION info = {};
-    for (const void* block : {blocks.front(), blocks.back()})
-        EXPECT_EQ(VirtualQuery(block, &info, sizeof(info)) ? info.State : 0, static_cast<DWORD>(MEM_FREE));
-}
-
 TEST(BlockPool, PoolsAndSharedCountsServeSeveralThreadsAtOnce)
 {
     // Each thread makes entries (entry and count blocks) marked with its number and

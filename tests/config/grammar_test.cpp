@@ -9,50 +9,6 @@ namespace {
 using configtest::Dump;
 using configtest::ParseText;
 
-TEST(ConfigGrammar, SplitsAndClassifiesEachLine)
-{
-    // The rows are the lines of one text: only LF ends a line, the last one ends the text.
-    // Unquoting is tested with the writer's quoting.
-    const struct { const char* text; uint32_t flags; LineKind kind; const char *name, *key, *value; } rows[] = {
-        {"", 0, LineKind::Blank, "", "", ""},
-        {" \t\r\v", 0, LineKind::Blank, "", "", ""},
-        {"  ; comment = not an entry", 0, LineKind::Comment, "", "", ""},
-        {"# hash line", 0, LineKind::Other, "", "", ""},
-        {"#key = 1", 0, LineKind::Entry, "", "#key", "1"},
-        {"  [ Gen eral ]  ignored = text", 0, LineKind::SectionStart, " Gen eral ", "", ""},
-        {"[First]second]", 0, LineKind::SectionStart, "First", "", ""},
-        {"  [] anything", 0, LineKind::SectionEnd, "", "", ""},
-        {"[NoClose", 0, LineKind::Other, "", "", ""},
-        {"[NoClose = 1", 0, LineKind::Entry, "", "[NoClose", "1"},
-        {"  key with blanks \t =  value with blanks  \r", 0, LineKind::Entry, "", "key with blanks", "value with blanks"},
-        {"a=b=c", 0, LineKind::Entry, "", "a", "b=c"},
-        {"=x", 0, LineKind::Entry, "", "", "x"},
-        {"key =   \t", 0, LineKind::Entry, "", "key", ""},
-        {"key = v ; not a comment", 0, LineKind::Entry, "", "key", "v ; not a comment"},
-        {"\fk\v=\vv\f", 0, LineKind::Entry, "", "\fk", "v\f"},
-        {"k = \"q\"", 0, LineKind::Entry, "", "k", "\"q\""},
-        {"k = \"", ConfigText::unquoteValues, LineKind::Entry, "", "k", ""},
-    };
-    std::string bytes;
-    for (const auto& row : rows)
-        bytes += std::string(row.text) + "\n";
-    bytes.pop_back();
-    ConfigText text;
-    text.Assign(bytes.data(), bytes.size());
-    size_t position = 0;
-    std::string line, name, key, value;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
-        text.flags = row.flags;
-        name = key = value = "stale";
-        EXPECT_EQ(text.NextLine(line, name, key, value), row.kind);
-        position = std::min(position + strlen(row.text) + 1, bytes.size());
-        EXPECT_EQ(text.Position(), position);
-        EXPECT_EQ(name + "|" + key + "|" + value, std::string(row.name) + "|" + row.key + "|" + row.value);
-    }
-    EXPECT_EQ(text.NextLine(line, name, key, value), LineKind::EndOfText);
-}
-
 TEST(ConfigGrammar, BuildsTheTreeInNestedAndFlatMode)
 {
     const struct { const char *text, *nested, *flat; } rows[] = {
@@ -65,6 +21,15 @@ TEST(ConfigGrammar, BuildsTheTreeInNestedAndFlatMode)
         {"[A]\na=1\n[B]\nb=2", "[A]{<a>=<1> [B]{<b>=<2>}}", "[A]{<a>=<1>} [B]{<b>=<2>}"},
         // A stray "[]" at the top ends the load.
         {"x=1\n[]\n[A]\na=1\n", "<x>=<1>", "<x>=<1>"},
+        // Blanks around keys and values go, "=" and ";" after the first "=" stay; a line
+        // beginning with ";" is a comment, one with neither "=" nor a bracket pair is
+        // read past, and text after a section's "]" is ignored.
+        {"  key with blanks \t =  value with blanks  \r\na=b=c\n=x\nkey =   \t\nk = v ; no comment\n#key = 1\n"
+         "# hash line\n  ; c = d\n\f\v\n[NoClose = 1\n[NoClose\n  [ Gen eral ]  x = y\n[]\n[First]second]\n",
+         "<key with blanks>=<value with blanks> <a>=<b=c> <>=<x> <key>=<> <k>=<v ; no comment> <#key>=<1> "
+         "<[NoClose>=<1> [ Gen eral ]{} [First]{}",
+         "<key with blanks>=<value with blanks> <a>=<b=c> <>=<x> <key>=<> <k>=<v ; no comment> <#key>=<1> "
+         "<[NoClose>=<1> [ Gen eral ]{} [First]{}"},
         // Lines ending in CR alone make one single line.
         {"a=1\rb=2\r[A]\r", "<a>=<1\rb=2\r[A]>", "<a>=<1\rb=2\r[A]>"},
         // Flat: the "[]" of B ends it, c=3 lands at the top, whose "[]" ends the load.

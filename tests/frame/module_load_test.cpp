@@ -4,38 +4,27 @@
 
 namespace {
 
-const std::string kKeyVariable = kstest::ProcessVariable("Velmo:CVLog:RegKey:0x");
-
-std::string LogKeyVariable()
+std::string LogKeyVariable(const std::string& name)
 {
     char value[MAX_PATH] = {};
-    return GetEnvironmentVariableA(kKeyVariable.c_str(), value, MAX_PATH) ? value : "";
+    return GetEnvironmentVariableA(name.c_str(), value, MAX_PATH) ? value : "";
 }
 
-TEST(ModuleLoad, SetsTheLogKeyVariableUnlessTheHostDid)
+TEST(ModuleLoad, SetsTheLogKeyVariableUnlessTheHostDidAndUnregisterAnswersZero)
 {
-    const char* name = kKeyVariable.c_str();
-    SetEnvironmentVariableA(name, nullptr);
-    {
-        kstest::ModuleUnderTest module;
-        ASSERT_TRUE(module.Handle());
-        EXPECT_EQ(LogKeyVariable(), "SOFTWARE\\Velm\\VLUpdate\\KSInstLog");
-    }
-    SetEnvironmentVariableA(name, "SOFTWARE\\Host\\Own");
-    {
-        kstest::ModuleUnderTest module;
-        EXPECT_EQ(LogKeyVariable(), "SOFTWARE\\Host\\Own");
-    }
-    SetEnvironmentVariableA(name, nullptr);
-}
-
-TEST(ModuleLoad, DllUnregisterServerAnswersZero)
-{
+    const std::string name = kstest::ProcessVariable("Velmo:CVLog:RegKey:0x");
+    SetEnvironmentVariableA(name.c_str(), "SOFTWARE\\Host\\Own");
+    kstest::ModuleUnderTest().Unload();
+    EXPECT_EQ(LogKeyVariable(name), "SOFTWARE\\Host\\Own");
+    SetEnvironmentVariableA(name.c_str(), nullptr);
     kstest::ModuleUnderTest module;
+    EXPECT_EQ(LogKeyVariable(name), "SOFTWARE\\Velm\\VLUpdate\\KSInstLog");
     auto unregister = module.Export<LONG(WINAPI*)()>("DllUnregisterServer");
     ASSERT_TRUE(unregister);
     EXPECT_EQ(unregister(), 0);
     EXPECT_EQ(GetProcAddress(module.Handle(), MAKEINTRESOURCEA(2)), reinterpret_cast<FARPROC>(unregister));
+    module.Unload();
+    SetEnvironmentVariableA(name.c_str(), nullptr);
 }
 
 }  // namespace

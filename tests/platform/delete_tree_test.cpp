@@ -43,13 +43,12 @@ TEST(DeleteTree, FlagsPatternAndAttributes)
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.path) + " " + std::to_string(row.flags) + " " + (row.pattern ? row.pattern : "-"));
         kstest::ScratchFolder scratch("tree");
-        for (const char* file : {"a.log", "B.LOG", "keep.txt", "sub\\deeper\\in.log"})
-            scratch.MakeFile(std::string("tree\\") + file);
         scratch.MakeFolder("tree\\empty");
-        SetFileAttributesA((scratch / "tree\\a.log").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-        SetFileAttributesA((scratch / "tree\\keep.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        for (const auto& entry : {std::make_pair("a.log", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+                                  std::make_pair("B.LOG", FILE_ATTRIBUTE_NORMAL), std::make_pair("keep.txt", FILE_ATTRIBUTE_READONLY),
+                                  std::make_pair("sub\\deeper\\in.log", FILE_ATTRIBUTE_SYSTEM)})
+            SetFileAttributesA(scratch.MakeFile(std::string("tree\\") + entry.first).c_str(), entry.second);
         SetFileAttributesA((scratch / "tree\\sub").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-        SetFileAttributesA((scratch / "tree\\sub\\deeper\\in.log").c_str(), FILE_ATTRIBUTE_SYSTEM);
 
         EXPECT_EQ(DeleteTree(scratch / row.path, row.flags, row.pattern, nullptr, 0), row.result);
         for (const std::string& entry : all)

@@ -65,15 +65,12 @@ std::string RegistryDaclText(const std::string& keyName)
     return result;
 }
 
-TEST(Security, GroupsPrivilegesAndFreeAccess)
+TEST(Security, GroupsAndFreeAccess)
 {
-    // Wine's token holds Administrators (544) and Users (545), not Power Users (547);
-    // the 95/98/Me family answers true for every group.
+    // Wine's token holds Administrators (544), not Power Users (547); the 95/98/Me
+    // family answers true for every group.
     EXPECT_TRUE(IsUserInGroup(544));
-    EXPECT_TRUE(IsUserInGroup(545));
     EXPECT_EQ(IsUserInGroup(547), !kstest::NtFamily());
-    EXPECT_TRUE(SetPrivilege("SeRestorePrivilege"));
-    EXPECT_FALSE(SetPrivilege("SeNoSuchPrivilege"));
 
     kstest::ModuleUnderTest module;
     auto setFreeAccess = module.Export<int(WINAPI*)(const char*, DWORD)>("KSWSetFreeAccess");
@@ -117,8 +114,6 @@ TEST(Folders, ReadersFallBackToTheDefault)
         EXPECT_EQ(source.reader(name.c_str(), "C:\\default"), "C:\\default");
         key.DeleteValue(name.c_str());
     }
-    EXPECT_EQ(_stricmp(GetWindowsFolder().c_str(), "C:\\windows"), 0) << GetWindowsFolder();
-    EXPECT_EQ(_stricmp(GetSystemFolder().c_str(), "C:\\windows\\system32"), 0) << GetSystemFolder();
     EXPECT_EQ(GetProgramFilesFolder(), "C:\\Program Files");
     char saved[MAX_PATH] = {};
     GetEnvironmentVariableA("TMP", saved, MAX_PATH);

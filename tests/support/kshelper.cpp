@@ -1,7 +1,5 @@
 // A small program the tests start as a second process:
 //   kshelper exit <code>                   exits with that code
-//   kshelper sleep <ms>                    sleeps, then exits 0
-//   kshelper write <file> <text>           writes the text to the file, exits 0
 //   kshelper hold <file> <share> <release> opens the file (created if missing) with the
 //                                          share mode, signals "<release>.ready", and keeps
 //                                          the file open until <release> is set
@@ -101,12 +99,6 @@ int main(int argc, char** argv)
     }
     if (argc >= 3 && strcmp(argv[1], "exit") == 0)
         return static_cast<int>(strtoul(argv[2], nullptr, 0));
-    if (argc >= 3 && strcmp(argv[1], "sleep") == 0) {
-        Sleep(strtoul(argv[2], nullptr, 0));
-        return 0;
-    }
-    if (argc >= 4 && strcmp(argv[1], "write") == 0)
-        return WriteText(argv[2], argv[3]) ? 0 : 2;
     if (argc >= 5 && strcmp(argv[1], "hold") == 0) {
         HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, strtoul(argv[3], nullptr, 0), nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

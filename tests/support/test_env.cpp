@@ -37,28 +37,20 @@ bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info)
 
 }  // namespace
 
-std::string ExeFolder()
-{
-    std::string path = ExePath();
-    return path.substr(0, path.rfind('\\'));
-}
+std::string ExeFolder() { return ExePath().substr(0, ExePath().rfind('\\')); }
 
 std::string ExeTitle()
 {
-    std::string path = ExePath();
-    std::string name = path.substr(path.rfind('\\') + 1);
+    const std::string name = ExePath().substr(ExePath().rfind('\\') + 1);
     return name.substr(0, name.rfind('.'));
 }
 
-bool FileExists(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+// INVALID_FILE_ATTRIBUTES has the folder bit set.
+bool FileExists(const std::string& path) { return (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0; }
 
 bool FolderExists(const std::string& path)
 {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -158,8 +150,7 @@ void RemoveProfileEntry(const std::string& sid)
 std::string ProcessVariable(const char* prefix)
 {
     char id[16];
-    wsprintfA(id, "%lx", GetCurrentProcessId());
-    return prefix + std::string(id);
+    return prefix + std::string(id, wsprintfA(id, "%lx", GetCurrentProcessId()));
 }
 
 void MakeFolders(const std::string& path)
@@ -242,10 +233,7 @@ void DeleteValue(HKEY root, const std::string& key, const char* name) { SHDelete
 bool RegKeyExists(HKEY root, const std::string& key)
 {
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(opened);
-    return true;
+    return RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) == ERROR_SUCCESS && !RegCloseKey(opened);
 }
 
 ScratchFolder::ScratchFolder(const std::string& name)
@@ -259,16 +247,14 @@ ScratchFolder::~ScratchFolder() { RemoveTestTree(path_); }
 
 std::string ScratchFolder::MakeFile(const std::string& relative, const std::string& bytes) const
 {
-    const std::string path = *this / relative;
-    kstest::MakeFile(path, bytes);
-    return path;
+    kstest::MakeFile(*this / relative, bytes);
+    return *this / relative;
 }
 
 std::string ScratchFolder::MakeFolder(const std::string& relative) const
 {
-    std::string path = *this / relative;
-    MakeFolders(path);
-    return path;
+    MakeFolders(*this / relative);
+    return *this / relative;
 }
 
 ModuleUnderTest::ModuleUnderTest() : module_(LoadLibraryA(Path().c_str())) {}
@@ -279,10 +265,9 @@ std::string ModuleUnderTest::Path() { return ExeFolder() + "\\KSInst.dll"; }
 
 void ModuleUnderTest::Unload()
 {
-    if (module_) {
+    if (module_)
         FreeLibrary(module_);
-        module_ = nullptr;
-    }
+    module_ = nullptr;
 }
 
 TestRegKey::TestRegKey(const std::string& name, HKEY root)
@@ -294,18 +279,6 @@ TestRegKey::TestRegKey(const std::string& name, HKEY root)
 TestRegKey::~TestRegKey() { SHDeleteKeyA(root_, path_.c_str()); }
 
 std::string HelperPath() { return ExeFolder() + "\\kshelper.exe"; }
-
-DWORD RunHelper(const std::string& arguments, DWORD timeoutMs)
-{
-    PROCESS_INFORMATION info = {};
-    if (!StartProcess("\"" + HelperPath() + "\" " + arguments, &info))
-        return 0xFFFFFFFF;
-    DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hProcess);
-    return code;
-}
 
 HelperHold::HelperHold(const std::string& arguments)
 {

@@ -106,15 +106,13 @@ public:
     TestRegKey& operator=(const TestRegKey&) = delete;
 
     const std::string& Path() const { return path_; }
-    HKEY Root() const { return root_; }
 
 private:
     HKEY root_;
     std::string path_;
 };
 
-// Runs kshelper.exe (beside the test program) and waits for it; returns its exit code.
-DWORD RunHelper(const std::string& arguments, DWORD timeoutMs = 30000);
+// kshelper.exe, beside the test program.
 std::string HelperPath();
 
 // A second process, kshelper.exe run with `arguments` and the name of a release event,
