@@ -32,8 +32,9 @@ void ExpectExisting(const std::vector<std::string>& paths, bool exists)
 
 class ChannelCleanup : public testing::Test {
 protected:
-    std::string UserRoot(const std::string& profile) const { return profile + "\\" + machine_.AppDataName() + "\\Velm\\VLUpdate\\Kestrel"; }
-    std::string UserStats(const std::string& profile) const { return profile + "\\" + machine_.AppDataName() + "\\Velm\\vlny"; }
+    std::string UserData(const std::string& profile) const { return profile + "\\" + machine_.AppDataName() + "\\Velm"; }
+    std::string UserRoot(const std::string& profile) const { return UserData(profile) + "\\VLUpdate\\Kestrel"; }
+    std::string UserStats(const std::string& profile) const { return UserData(profile) + "\\vlny"; }
     std::string Index() const { return root_ + "\\Channels\\channels.ini"; }
     std::string Location(const char* url) const
     {

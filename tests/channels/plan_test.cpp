@@ -66,14 +66,14 @@ TEST(ChannelSelection, UpgradeKeepsWhatTheNewConfigurationListsAgain)
     EXPECT_EQ(selection.removals, std::vector<std::string>({"http://b"}));
     EXPECT_EQ(selection.statsCaches, std::set<std::string>({"S2"}));
     EXPECT_EQ(selection.sections, (std::map<std::string, std::string>{{"http://b", "OldB"}}));
-    EXPECT_EQ(LogTexts(selection),
-              std::vector<std::string>({"Content of old channel http://a might be deleted", "Stats cache ID S1 might be deleted",
-                                        "Channel section OldA might be deleted", "Content of old channel http://b might be deleted",
-                                        "Stats cache ID S2 might be deleted", "Channel section OldB might be deleted",
-                                        "Content of old channel http://d might be deleted", "Channel section OldD might be deleted",
-                                        "Content of old channel HTTP://A will not be deleted", "Stats cache ID S1 will not be deleted",
-                                        "Channel section OldA will not be deleted", "Content of old channel http://d will not be deleted",
-                                        "Stats cache ID S9 will not be deleted", "Channel section OldD will not be deleted"}));
+    EXPECT_EQ(LogTexts(selection), std::vector<std::string>({
+        "Content of old channel http://a might be deleted", "Stats cache ID S1 might be deleted",
+        "Channel section OldA might be deleted", "Content of old channel http://b might be deleted",
+        "Stats cache ID S2 might be deleted", "Channel section OldB might be deleted",
+        "Content of old channel http://d might be deleted", "Channel section OldD might be deleted",
+        "Content of old channel HTTP://A will not be deleted", "Stats cache ID S1 will not be deleted",
+        "Channel section OldA will not be deleted", "Content of old channel http://d will not be deleted",
+        "Stats cache ID S9 will not be deleted", "Channel section OldD will not be deleted"}));
     // Without install mode the previous configuration plays no part.
     EXPECT_TRUE(SelectChannels(previous, {}, false).removals.empty());
 }
@@ -277,8 +277,8 @@ TEST(CleanupPlan, HostileAndMissingNamesDeleteNothingOfTheirOwn)
     fallback.commonStats = "C:\\PD";
     fallback.userStats = "";
     std::vector<std::string> statsLines;
-    for (const std::string& line : Describe(PlanCleanup(SelectChannels({}, {Channel("u", "S", "X"), Channel("v", "T", "")}, false),
-                                                        fallback, FakeIndex(true, {}), "Channels", "Prod", true,
+    const ChannelSelection selection = SelectChannels({}, {Channel("u", "S", "X"), Channel("v", "T", "")}, false);
+    for (const std::string& line : Describe(PlanCleanup(selection, fallback, FakeIndex(true, {}), "Channels", "Prod", true,
                                                         ChannelCleanupOptions()))) {
         if (line.find("stats") != std::string::npos || line.find("vlny") != std::string::npos ||
             line.find("X*") != std::string::npos || line.find("counter.cfg") != std::string::npos)

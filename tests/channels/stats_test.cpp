@@ -97,7 +97,8 @@ TEST_F(Stats, ProfileRelativeFormOfPaths)
     const std::string parent = machine_.UserAppData().substr(0, machine_.UserAppData().rfind('\\'));
     EXPECT_EQ(MakeProfileRelative(machine_.UserAppData() + "\\Velm\\vlny\\vluser.cfg"), "Roaming\\Velm\\vlny\\vluser.cfg");
     EXPECT_EQ(MakeProfileRelative(parent + "\\x.cfg"), "x.cfg");
-    for (const std::string& outside : {parent, parent + "\\", std::string("C:\\elsewhere\\vluser.cfg"), std::string(), std::string("relative\\path")})
+    for (const std::string& outside :
+         {parent, parent + "\\", std::string("C:\\elsewhere\\vluser.cfg"), std::string(), std::string("relative\\path")})
         EXPECT_EQ(MakeProfileRelative(outside), "") << outside;
     // Case does not matter for the climb.
     std::string upper = parent + "\\X.CFG";

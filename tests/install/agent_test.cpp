@@ -43,7 +43,8 @@ protected:
 
     void WriteCfg(const std::string& folder, const char* agent, const char* multiUser, bool named = true)
     {
-        module_.WriteCfg("[General]\r\n Path = " + folder + "\r\n" + (*agent ? std::string(" ModuleAgent = ") + agent + "\r\n" : "") +
+        module_.WriteCfg("[General]\r\n Path = " + folder + "\r\n" +
+                         (*agent ? std::string(" ModuleAgent = ") + agent + "\r\n" : "") +
                          (*multiUser ? std::string(" MultiUser = ") + multiUser + "\r\n" : "") +
                          (named ? " ObjectPrefix = " + ValueName() + "\r\n" : "") + "[]\r\n");
     }

@@ -110,7 +110,14 @@ TEST(Components, GoProtoResultsAndWarnings)
     const auto goProto = module.Export<LONG(WINAPI*)(const char*, int, int)>("KSWInstallUninstallGoProto");
     // path null: the stand-in library; error: the entry's last error (null: it succeeds);
     // the call the library recorded and the warning logged (null: none).
-    const struct { const char* path; int install; const char* error; LONG result; const char* call; const char* warning; } cases[] = {
+    const struct {
+        const char* path;
+        int install;
+        const char* error;
+        LONG result;
+        const char* call;
+        const char* warning;
+    } cases[] = {
         {nullptr, 1, nullptr, 0, "19 0 42", nullptr},
         {nullptr, 0, nullptr, 0, "20 0", nullptr},
         {nullptr, 1, "5", 1603, "19 0 42", "WARNING GoProto failed to Install. Code = 0x5"},

@@ -121,7 +121,8 @@ TEST(Downloader, InstallsOnlyANewerCopyAndCountsTheCopyInUse)
         if (c.registeredAt != None) {
             const bool older = std::string(c.registeredVersion) == "2.0";
             registered = c.registeredAt == SystemFolderCopy ? world.installed_
-                                                            : world.scratch_ / (older ? "Elsewhere\\Old.dll" : "Elsewhere\\Newer.dll");
+                                                            : world.scratch_ / (older ? "Elsewhere\\Old.dll"
+                                                                                      : "Elsewhere\\Newer.dll");
             Place(older ? "2.0.0.0" : c.registeredVersion, registered);
             if (older) {
                 ASSERT_TRUE(kstest::SetVersionResource(registered, kstest::StringsOnlyVersion("040904b0", "2.0", 0x04b00409)));
@@ -172,8 +173,9 @@ TEST(Downloader, NoDeliveredFolderAndBadDescriptionsChangeNothing)
     EXPECT_EQ(Registered(), "none");
 
     const std::string clsid = std::string(" CLSID = ") + kClsid + "\r\n";
-    for (const std::string& entries : {clsid, " Name = " + world.name_ + "\r\n", clsid + " Name = ..\\" + world.name_ + "\r\n",
-                                       clsid + " Name = .\r\n", clsid + " Name = ..\r\n", clsid + " Name = C:" + world.name_ + "\r\n"}) {
+    for (const std::string& entries :
+         {clsid, " Name = " + world.name_ + "\r\n", clsid + " Name = ..\\" + world.name_ + "\r\n", clsid + " Name = .\r\n",
+          clsid + " Name = ..\r\n", clsid + " Name = C:" + world.name_ + "\r\n"}) {
         SCOPED_TRACE(entries);
         world.Describe(entries);
         EXPECT_EQ(world.Install(world.scratch_ / "Delivered Files"), 0);

@@ -82,7 +82,8 @@ TEST_F(RunCommand, AProgramThatCannotStartGivesItsError)
     const struct {
         const char* command;
         DWORD expected;
-    } rows[] = {{"%KSTEST_RUN_OUT%\\missing.exe /a", ERROR_FILE_NOT_FOUND}, {"\"%KSTEST_RUN_OUT%\\notpe.exe\"", ERROR_BAD_EXE_FORMAT}};
+    } rows[] = {{"%KSTEST_RUN_OUT%\\missing.exe /a", ERROR_FILE_NOT_FOUND},
+                {"\"%KSTEST_RUN_OUT%\\notpe.exe\"", ERROR_BAD_EXE_FORMAT}};
     std::vector<std::string> expectedLog;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.command);
