@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -18,29 +17,24 @@ constexpr char kSessions[] = "\\Software\\Velm\\VLUpdate\\Kestrel\\Settings\\Ses
 constexpr char kStatsText[] = "[X]\r\n a = 1\r\n[]\r\n[Y]\r\n a = 1\r\n[]\r\n[K]\r\n a = 1\r\n[]\r\n";
 constexpr char kUserCfgText[] =
     "[Channels]\r\n[ChanA]\r\n URL = http://a\r\n[]\r\n[ChanOld]\r\n URL = http://old\r\n[]\r\n[]\r\n";
-const char* const kProductFiles[] = {"a.exc", "b.cfg", "c.ini", "d.xml", "e.log", "keep.txt"};
+constexpr char kThreeChannels[] =
+    "[Channels]\r\n DefaultStatsCacheId = X\r\n"
+    "[ChanA]\r\n URL = http://a/\r\n[]\r\n"
+    "[ChanB]\r\n URL = http://b\r\n StatsCacheId = Y\r\n[]\r\n"
+    "[ChanKeep]\r\n URL = http://keep\r\n Uninstall = 0\r\n StatsCacheId = K\r\n[]\r\n[]\r\n";
 
-struct Channel {
-    const char* url;
-    const char* location;
-};
+// Whether each of `paths` (file or folder) exists as `exists` says.
+void ExpectExisting(const std::vector<std::string>& paths, bool exists)
+{
+    for (const std::string& path : paths)
+        EXPECT_EQ(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES, exists) << path;
+}
 
 class ChannelCleanup : public testing::Test {
 protected:
-    ChannelCleanup()
-        : root_(machine_.CommonAppData() + "\\Velm\\VLUpdate\\Kestrel"),
-          commonStats_(machine_.CommonAppData() + "\\Velm\\vlny")
-    {
-    }
-
-    std::string UserRoot(const std::string& profile) const
-    {
-        return profile + "\\" + machine_.AppDataName() + "\\Velm\\VLUpdate\\Kestrel";
-    }
-    std::string UserStats(const std::string& profile) const
-    {
-        return profile + "\\" + machine_.AppDataName() + "\\Velm\\vlny";
-    }
+    std::string UserData(const std::string& profile) const { return profile + "\\" + machine_.AppDataName() + "\\Velm"; }
+    std::string UserRoot(const std::string& profile) const { return UserData(profile) + "\\VLUpdate\\Kestrel"; }
+    std::string UserStats(const std::string& profile) const { return UserData(profile) + "\\vlny"; }
     std::string Index() const { return root_ + "\\Channels\\channels.ini"; }
     std::string Location(const char* url) const
     {
@@ -48,117 +42,102 @@ protected:
         GetPrivateProfileStringA("location", url, "", buffer, MAX_PATH, Index().c_str());
         return buffer;
     }
-    std::string Cfg(const char* name, const std::string& text) const
+    void SetLocation(const char* url, const std::string& location) const
     {
-        const std::string path = machine_.Scratch() + "\\" + name;
-        kstest::MakeFile(path, text);
-        return path;
+        WritePrivateProfileStringA("location", url, location.c_str(), Index().c_str());
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, Index().c_str());  // flush the cache
+    }
+    std::string Cfg(const std::string& text) const
+    {
+        kstest::MakeFile(machine_.Scratch() + "\\product.cfg", text);
+        return machine_.Scratch() + "\\product.cfg";
+    }
+    LONG Cleanup(const std::string& text, const ChannelCleanupOptions& options = ChannelCleanupOptions(),
+                 const char* product = "Prod", bool removeSections = true) const
+    {
+        return CleanupChannels(Cfg(text).c_str(), "Channels", product, removeSections, options);
     }
 
-    // Channel folders and triggers for each channel, every other kind of data once.
-    void Build(const std::vector<Channel>& channels)
+    // Channel folders, triggers and session keys for each channel (url, location), every
+    // other kind of data once.
+    void Build(const std::vector<std::pair<const char*, const char*>>& channels) const
     {
-        for (const Channel& channel : channels) {
-            const std::string location = channel.location;
+        for (const auto& channel : channels) {
+            const std::string location = channel.second;
             const std::string folder = location.substr(location.rfind('\\') + 1);
             kstest::MakeFile(root_ + "\\Channels\\" + folder + "\\item.txt");
-            WritePrivateProfileStringA("location", channel.url, channel.location, Index().c_str());
+            SetLocation(channel.first, location);
             kstest::MakeFile(root_ + "\\Triggers\\" + folder + ".trg");
             for (const std::string& profile : machine_.Profiles())
                 kstest::MakeFile(UserRoot(profile) + "\\Channels\\" + folder + "\\x.txt");
             for (const std::string& sid : machine_.LoadedSids())
-                kstest::SetStringValue(HKEY_USERS, sid + kSessions + channel.url, "State", "1");
+                kstest::SetStringValue(HKEY_USERS, sid + kSessions + channel.first, "State", "1");
         }
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, Index().c_str());  // flush the cache
         kstest::MakeFile(commonStats_ + "\\vluser.cfg", kStatsText);
         for (const char* file : {"X1.dat", "X2.dat", "Y1.dat", "K1.dat", "counter.cfg"})
             kstest::MakeFile(commonStats_ + "\\" + file);
         for (const std::string& profile : machine_.Profiles()) {
             kstest::MakeFile(UserStats(profile) + "\\vluser.cfg", kStatsText);
-            kstest::MakeFile(UserStats(profile) + "\\X1.dat");
-            kstest::MakeFile(UserStats(profile) + "\\K1.dat");
-            for (const char* file : kProductFiles)
-                kstest::MakeFile(UserRoot(profile) + "\\Prod\\" + file);
             kstest::MakeFile(UserRoot(profile) + "\\Prod\\KSCommon.cfg", kUserCfgText);
-            kstest::MakeFile(UserRoot(profile) + "\\Prod\\DB\\db.dat");
-            kstest::MakeFile(UserRoot(profile) + "\\Prod\\VTRX_Cache\\c.dat");
+            for (const char* file : {"\\X1.dat", "\\K1.dat"})
+                kstest::MakeFile(UserStats(profile) + file);
+            for (const char* file : {"a.exc", "b.cfg", "c.ini", "d.xml", "e.log", "keep.txt", "DB\\db.dat", "VTRX_Cache\\c.dat"})
+                kstest::MakeFile(UserRoot(profile) + "\\Prod\\" + file);
         }
-        for (const char* file : kProductFiles)
+        for (const char* file : {"a.exc", "b.cfg", "c.ini", "d.xml", "e.log", "keep.txt", "sub\\f.log"})
             kstest::MakeFile(root_ + "\\Prod\\" + file);
-        kstest::MakeFile(root_ + "\\Prod\\sub\\f.log");
     }
 
-    bool SessionExists(const std::string& sid, const char* url) const
+    void ExpectSessions(const char* url, bool exist) const
     {
-        return kstest::RegKeyExists(HKEY_USERS, sid + kSessions + url);
+        for (const std::string& sid : machine_.LoadedSids())
+            EXPECT_EQ(kstest::RegKeyExists(HKEY_USERS, sid + kSessions + url), exist) << sid << " " << url;
     }
 
     kstest::MachineFixture machine_;
-    const std::string root_;
-    const std::string commonStats_;
+    const std::string root_ = machine_.CommonAppData() + "\\Velm\\VLUpdate\\Kestrel";
+    const std::string commonStats_ = machine_.CommonAppData() + "\\Velm\\vlny";
 };
-
-const char kThreeChannels[] =
-    "[Channels]\r\n DefaultStatsCacheId = X\r\n"
-    "[ChanA]\r\n URL = http://a/\r\n[]\r\n"
-    "[ChanB]\r\n URL = http://b\r\n StatsCacheId = Y\r\n[]\r\n"
-    "[ChanKeep]\r\n URL = http://keep\r\n Uninstall = 0\r\n StatsCacheId = K\r\n[]\r\n[]\r\n";
 
 TEST_F(ChannelCleanup, PlainRemovalThroughTheExport)
 {
     Build({{"http://a", "newsA"}, {"http://b", "D:\\Data\\newsB"}, {"http://keep", "keepC"}});
-    const std::string cfg = Cfg("product.cfg", kThreeChannels);
     kstest::ModuleUnderTest module;
     auto deleteChannels = module.Export<LONG(WINAPI*)(const char*, const char*, const char*)>("KSWDeleteChannelsFromCfg");
     ASSERT_TRUE(deleteChannels);
-    EXPECT_EQ(deleteChannels(cfg.c_str(), "Channels", "Prod"), 2);
+    EXPECT_EQ(deleteChannels(Cfg(kThreeChannels).c_str(), "Channels", "Prod"), 2);
 
-    EXPECT_FALSE(kstest::FolderExists(root_ + "\\Channels\\newsA"));
-    EXPECT_FALSE(kstest::FolderExists(root_ + "\\Channels\\newsB")) << "absolute location: last component";
-    EXPECT_TRUE(kstest::FileExists(root_ + "\\Channels\\keepC\\item.txt"));
-    EXPECT_EQ(Location("http://a"), "");
-    EXPECT_EQ(Location("http://b"), "");
-    EXPECT_EQ(Location("http://keep"), "keepC");
-    EXPECT_FALSE(kstest::FileExists(root_ + "\\Triggers\\newsA.trg"));
-    EXPECT_FALSE(kstest::FileExists(root_ + "\\Triggers\\newsB.trg"));
-    EXPECT_TRUE(kstest::FileExists(root_ + "\\Triggers\\keepC.trg"));
+    // An absolute location names its last component.
+    ExpectExisting({root_ + "\\Channels\\newsA", root_ + "\\Channels\\newsB", root_ + "\\Triggers\\newsA.trg",
+                    root_ + "\\Triggers\\newsB.trg", root_ + "\\Prod"}, false);
+    ExpectExisting({root_ + "\\Channels\\keepC\\item.txt", root_ + "\\Triggers\\keepC.trg"}, true);
+    EXPECT_EQ(Location("http://a") + Location("http://b") + Location("http://keep"), "keepC");
     for (const std::string& profile : machine_.Profiles()) {
-        EXPECT_FALSE(kstest::FolderExists(UserRoot(profile) + "\\Channels\\newsA")) << profile;
-        EXPECT_FALSE(kstest::FolderExists(UserRoot(profile) + "\\Channels\\newsB")) << profile;
-        EXPECT_TRUE(kstest::FileExists(UserRoot(profile) + "\\Channels\\keepC\\x.txt")) << profile;
+        ExpectExisting({UserRoot(profile) + "\\Channels\\newsA", UserRoot(profile) + "\\Channels\\newsB",
+                        UserStats(profile) + "\\X1.dat", UserRoot(profile) + "\\Prod"}, false);
+        ExpectExisting({UserRoot(profile) + "\\Channels\\keepC\\x.txt", UserStats(profile) + "\\K1.dat"}, true);
         EXPECT_EQ(kstest::ReadFile(UserStats(profile) + "\\vluser.cfg"), "[K]\r\n a = 1\r\n[]\r\n") << profile;
-        EXPECT_FALSE(kstest::FileExists(UserStats(profile) + "\\X1.dat")) << profile;
-        EXPECT_TRUE(kstest::FileExists(UserStats(profile) + "\\K1.dat")) << profile;
-        EXPECT_FALSE(kstest::FolderExists(UserRoot(profile) + "\\Prod")) << profile;
     }
-    for (const std::string& sid : machine_.LoadedSids()) {
-        EXPECT_FALSE(SessionExists(sid, "http://a")) << sid;
-        EXPECT_FALSE(SessionExists(sid, "http://b")) << sid;
-        EXPECT_TRUE(SessionExists(sid, "http://keep")) << sid;
-    }
+    ExpectSessions("http://a", false);
+    ExpectSessions("http://b", false);
+    ExpectSessions("http://keep", true);
     EXPECT_FALSE(kstest::RegKeyExists(HKEY_USERS, kstest::kLoggedOffSid)) << "no hive is left loaded";
     // Caches X (the default) and Y go; K, used by the kept channel, and counter.cfg stay.
     EXPECT_EQ(kstest::ReadFile(commonStats_ + "\\vluser.cfg"), "[K]\r\n a = 1\r\n[]\r\n");
-    for (const char* gone : {"X1.dat", "X2.dat", "Y1.dat"})
-        EXPECT_FALSE(kstest::FileExists(commonStats_ + "\\" + gone)) << gone;
-    EXPECT_TRUE(kstest::FileExists(commonStats_ + "\\K1.dat"));
-    EXPECT_TRUE(kstest::FileExists(commonStats_ + "\\counter.cfg"));
-    EXPECT_FALSE(kstest::FolderExists(root_ + "\\Prod"));
+    ExpectExisting({commonStats_ + "\\X1.dat", commonStats_ + "\\X2.dat", commonStats_ + "\\Y1.dat"}, false);
+    ExpectExisting({commonStats_ + "\\K1.dat", commonStats_ + "\\counter.cfg"}, true);
     EXPECT_TRUE(kstest::PendingDeletionsBelow(machine_.CommonAppData() + "\\Velm", false).empty());
 }
 
 TEST_F(ChannelCleanup, EverythingGoesWhenNothingIsShared)
 {
     Build({{"http://a", "newsA"}, {"http://b", "newsB"}});
-    kstest::MakeFile(commonStats_ + "\\Y1.dat");
-    const std::string cfg = Cfg("product.cfg",
-                                "[Channels]\r\n DefaultStatsCacheId = X\r\n[ChanA]\r\n URL = http://a\r\n[]\r\n"
-                                "[ChanB]\r\n URL = http://b\r\n StatsCacheId = Y\r\n[]\r\n[]\r\n");
+    const std::string cfg = "[Channels]\r\n DefaultStatsCacheId = X\r\n[ChanA]\r\n URL = http://a\r\n[]\r\n"
+                            "[ChanB]\r\n URL = http://b\r\n StatsCacheId = Y\r\n[]\r\n[]\r\n";
     // K is no channel's cache: the common statistics folder keeps K1.dat, then goes without it.
-    EXPECT_EQ(CleanupChannels(cfg.c_str(), "Channels", "Prod", true, ChannelCleanupOptions()), 2);
+    EXPECT_EQ(Cleanup(cfg), 2);
     EXPECT_TRUE(kstest::FolderExists(commonStats_)) << "K1.dat is more than counter.cfg";
     EXPECT_FALSE(kstest::FolderExists(root_)) << "channels.ini alone does not keep the channels folder";
-    EXPECT_TRUE(kstest::FolderExists(machine_.CommonAppData()));
     for (const std::string& profile : machine_.Profiles()) {
         EXPECT_FALSE(kstest::FolderExists(UserRoot(profile))) << profile;
         EXPECT_TRUE(kstest::FolderExists(profile + "\\" + machine_.AppDataName())) << "the stop folder stays";
@@ -173,12 +152,10 @@ TEST_F(ChannelCleanup, EverythingGoesWhenNothingIsShared)
     } rows[] = {{{"counter.cfg"}, false}, {{}, false}, {{"other.dat"}, true}, {{"counter.cfg", "Z9.dat"}, true}};
     for (const auto& row : rows) {
         machine_.Remove(velm);
-        CreateDirectoryA(velm.c_str(), nullptr);
-        CreateDirectoryA(commonStats_.c_str(), nullptr);
+        kstest::MakeFolders(commonStats_);
         for (const char* file : row.files)
             kstest::MakeFile(commonStats_ + "\\" + file);
-        EXPECT_EQ(CleanupChannels(cfg.c_str(), "Channels", "Prod", true, ChannelCleanupOptions()), 0);
-        EXPECT_EQ(kstest::FolderExists(commonStats_), row.stays) << row.files.size();
+        EXPECT_EQ(Cleanup(cfg), 0);
         EXPECT_EQ(kstest::FolderExists(velm), row.stays) << row.files.size();
         for (const char* file : row.files)
             EXPECT_EQ(kstest::FileExists(commonStats_ + "\\" + file), row.stays) << file;
@@ -189,69 +166,59 @@ TEST_F(ChannelCleanup, EverythingGoesWhenNothingIsShared)
 TEST_F(ChannelCleanup, UpgradeRemovesOnlyWhatTheNewConfigurationDropped)
 {
     Build({{"http://a", "newsA"}, {"http://b", "newsB"}, {"http://old", "oldC"}});
-    const std::string previous = Cfg("previous.cfg",
-                                     "[Channels]\r\n DefaultStatsCacheId = X\r\n[ChanA]\r\n URL = http://a\r\n[]\r\n"
-                                     "[ChanB]\r\n URL = http://b\r\n StatsCacheId = Y\r\n[]\r\n"
-                                     "[ChanOld]\r\n URL = http://old\r\n StatsCacheId = K\r\n[]\r\n[]\r\n");
-    const std::string current = Cfg("current.cfg",
-                                    "[Channels]\r\n DefaultStatsCacheId = X\r\n[ChanA]\r\n URL = HTTP://A//\r\n[]\r\n"
-                                    "[ChanB]\r\n URL = http://b\\\r\n StatsCacheId = Y\r\n[]\r\n[]\r\n");
     ChannelCleanupOptions options;
     options.installMode = true;
-    options.cfgPath = previous;
-    EXPECT_EQ(CleanupChannels(current.c_str(), "Channels", "Prod", false, options), 1);
+    options.cfgPath = machine_.Scratch() + "\\previous.cfg";
+    kstest::MakeFile(options.cfgPath, "[Channels]\r\n DefaultStatsCacheId = X\r\n[ChanA]\r\n URL = http://a\r\n[]\r\n"
+                                      "[ChanB]\r\n URL = http://b\r\n StatsCacheId = Y\r\n[]\r\n"
+                                      "[ChanOld]\r\n URL = http://old\r\n StatsCacheId = K\r\n[]\r\n[]\r\n");
+    EXPECT_EQ(Cleanup("[Channels]\r\n DefaultStatsCacheId = X\r\n[ChanA]\r\n URL = HTTP://A//\r\n[]\r\n"
+                      "[ChanB]\r\n URL = http://b\\\r\n StatsCacheId = Y\r\n[]\r\n[]\r\n",
+                      options, "Prod", false),
+              1);
 
-    EXPECT_FALSE(kstest::FolderExists(root_ + "\\Channels\\oldC"));
-    EXPECT_TRUE(kstest::FolderExists(root_ + "\\Channels\\newsA"));
-    EXPECT_TRUE(kstest::FolderExists(root_ + "\\Channels\\newsB"));
-    EXPECT_EQ(Location("http://a"), "newsA");
-    EXPECT_EQ(Location("http://old"), "");
-    for (const std::string& sid : machine_.LoadedSids()) {
-        EXPECT_TRUE(SessionExists(sid, "http://a")) << sid;
-        EXPECT_FALSE(SessionExists(sid, "http://old")) << sid;
-    }
+    ExpectExisting({root_ + "\\Channels\\oldC", commonStats_ + "\\K1.dat"}, false);
+    ExpectExisting({root_ + "\\Channels\\newsA", root_ + "\\Channels\\newsB", commonStats_ + "\\X1.dat"}, true);
+    EXPECT_EQ(Location("http://a") + "|" + Location("http://old"), "newsA|");
+    ExpectSessions("http://a", true);
+    ExpectSessions("http://old", false);
     EXPECT_EQ(kstest::ReadFile(commonStats_ + "\\vluser.cfg"), "[X]\r\n a = 1\r\n[]\r\n[Y]\r\n a = 1\r\n[]\r\n");
-    EXPECT_FALSE(kstest::FileExists(commonStats_ + "\\K1.dat"));
-    EXPECT_TRUE(kstest::FileExists(commonStats_ + "\\X1.dat"));
 
-    const std::vector<std::pair<const char*, bool>> kept = {{"a.exc", false}, {"b.cfg", true}, {"c.ini", true},
-                                                            {"d.xml", true},  {"e.log", false}, {"keep.txt", true}};
-    std::vector<std::string> profiles = machine_.Profiles();
-    const std::string defaultProfile = profiles.back();
-    for (const std::string& profile : profiles) {
+    // Only *.exc and *.log go from the product folders; subfolders are not filtered.
+    const std::vector<std::string> gone = {"\\a.exc", "\\e.log"}, kept = {"\\b.cfg", "\\c.ini", "\\d.xml", "\\keep.txt"};
+    for (const std::string& profile : machine_.Profiles()) {
         const std::string product = UserRoot(profile) + "\\Prod";
-        for (const auto& file : kept)
-            EXPECT_EQ(kstest::FileExists(product + "\\" + file.first), file.second) << product << " " << file.first;
-        EXPECT_FALSE(kstest::FolderExists(product + "\\DB"));
-        EXPECT_FALSE(kstest::FolderExists(product + "\\VTRX_Cache"));
+        for (const std::string& file : gone)
+            EXPECT_FALSE(kstest::FileExists(product + file)) << product + file;
+        for (const std::string& file : kept)
+            EXPECT_TRUE(kstest::FileExists(product + file)) << product + file;
+        ExpectExisting({product + "\\DB", product + "\\VTRX_Cache"}, false);
         // The old channel's section leaves every profile's configuration but the default user's.
-        const std::string cfg = kstest::ReadFile(product + "\\KSCommon.cfg");
-        if (profile == defaultProfile)
-            EXPECT_EQ(cfg, kUserCfgText);
-        else
-            EXPECT_EQ(cfg, "[Channels]\r\n [ChanA]\r\n  URL = http://a\r\n []\r\n[]\r\n") << profile;
+        EXPECT_EQ(kstest::ReadFile(product + "\\KSCommon.cfg"),
+                  profile == machine_.Profiles().back() ? kUserCfgText
+                                                        : "[Channels]\r\n [ChanA]\r\n  URL = http://a\r\n []\r\n[]\r\n")
+            << profile;
     }
-    for (const auto& file : kept)
-        EXPECT_EQ(kstest::FileExists(root_ + "\\Prod\\" + file.first), file.second) << file.first;
-    EXPECT_TRUE(kstest::FileExists(root_ + "\\Prod\\sub\\f.log")) << "subfolders are not filtered";
+    for (const std::string& file : gone)
+        EXPECT_FALSE(kstest::FileExists(root_ + "\\Prod" + file)) << file;
+    for (const std::string& file : kept)
+        EXPECT_TRUE(kstest::FileExists(root_ + "\\Prod" + file)) << file;
+    EXPECT_TRUE(kstest::FileExists(root_ + "\\Prod\\sub\\f.log"));
 }
 
 TEST_F(ChannelCleanup, LeaveLogsAndLeaveStatistics)
 {
     Build({{"http://a", "newsA"}, {"http://b", "newsB"}, {"http://keep", "keepC"}});
-    const std::string cfg = Cfg("product.cfg", kThreeChannels);
     ChannelCleanupOptions options;
     options.leaveLogs = true;
     options.leaveStats = true;
-    EXPECT_EQ(CleanupChannels(cfg.c_str(), "Channels", "Prod", true, options), 2);
+    EXPECT_EQ(Cleanup(kThreeChannels, options), 2);
     for (const std::string& profile : machine_.Profiles()) {
         const std::string product = UserRoot(profile) + "\\Prod";
-        EXPECT_TRUE(kstest::FileExists(product + "\\e.log")) << profile;
-        EXPECT_FALSE(kstest::FileExists(product + "\\b.cfg")) << profile;
-        EXPECT_TRUE(kstest::FileExists(product + "\\keep.txt")) << "the folder goes only when empty";
-        EXPECT_FALSE(kstest::FolderExists(product + "\\DB")) << profile;
+        // The per-user product folder goes only when empty.
+        ExpectExisting({product + "\\e.log", product + "\\keep.txt", UserStats(profile) + "\\X1.dat"}, true);
+        ExpectExisting({product + "\\b.cfg", product + "\\DB"}, false);
         EXPECT_EQ(kstest::ReadFile(UserStats(profile) + "\\vluser.cfg"), kStatsText);
-        EXPECT_TRUE(kstest::FileExists(UserStats(profile) + "\\X1.dat"));
     }
     EXPECT_FALSE(kstest::FolderExists(root_ + "\\Prod")) << "the common product folder goes whole";
     EXPECT_EQ(kstest::ReadFile(commonStats_ + "\\vluser.cfg"), kStatsText);
@@ -260,30 +227,28 @@ TEST_F(ChannelCleanup, LeaveLogsAndLeaveStatistics)
 
 TEST_F(ChannelCleanup, FileInUseIsScheduledOrLeft)
 {
+    const std::string news = root_ + "\\Channels\\newsA", busy = news + "\\busy.dat";
     for (const bool noRestart : {false, true}) {
         Build({{"http://a", "newsA"}});
-        const std::string busy = root_ + "\\Channels\\newsA\\busy.dat";
         kstest::MakeFile(busy);
-        const std::string cfg = Cfg("product.cfg", "[Channels]\r\n[ChanA]\r\n URL = http://a\r\n[]\r\n[]\r\n");
         ChannelCleanupOptions options;
         options.noRestart = noRestart;
         {
             kstest::FileHolder holder(busy);
             ASSERT_TRUE(holder.Holding());
-            EXPECT_EQ(CleanupChannels(cfg.c_str(), "Channels", "Prod", true, options), 1);
+            EXPECT_EQ(Cleanup("[Channels]\r\n[ChanA]\r\n URL = http://a\r\n[]\r\n[]\r\n", options), 1);
         }
-        const std::vector<std::string> pending = kstest::PendingDeletionsBelow(root_ + "\\Channels\\newsA", true);
-        EXPECT_TRUE(kstest::FileExists(busy)) << noRestart;
-        EXPECT_FALSE(kstest::FileExists(root_ + "\\Channels\\newsA\\item.txt")) << noRestart;
-        if (noRestart) {
-            EXPECT_TRUE(pending.empty());
-        } else {
-            // The file first (the folder's own scheduling lists it again), the folder last.
-            ASSERT_GE(pending.size(), 2u);
-            EXPECT_EQ(_stricmp(pending.front().c_str(), busy.c_str()), 0) << pending.front();
-            EXPECT_EQ(_stricmp(pending.back().c_str(), (root_ + "\\Channels\\newsA").c_str()), 0) << pending.back();
-        }
-        EXPECT_TRUE(kstest::FolderExists(root_ + "\\Channels")) << "the busy channel folder keeps it";
+        // Scheduled: the file first (the folder's own scheduling lists it again), the folder last.
+        std::vector<std::string> pending = kstest::PendingDeletionsBelow(news, true);
+        if (!pending.empty())
+            pending = {pending.front(), pending.back()};
+        for (std::string& path : pending)
+            CharLowerA(&path[0]);
+        std::string lowerBusy = busy, lowerNews = news;
+        CharLowerA(&lowerBusy[0]), CharLowerA(&lowerNews[0]);
+        EXPECT_EQ(pending, noRestart ? std::vector<std::string>() : std::vector<std::string>({lowerBusy, lowerNews}));
+        ExpectExisting({busy, root_ + "\\Channels"}, true);  // the busy channel folder keeps it
+        ExpectExisting({news + "\\item.txt"}, false);
         machine_.Remove(root_);
     }
 }
@@ -299,37 +264,31 @@ TEST_F(ChannelCleanup, HostileLocationsStayInsideTheChannelsFolders)
     for (const std::string& canary : canaries)
         kstest::MakeFile(canary);
     kstest::MakeFile(root_ + "\\Channels\\Windows\\inside.txt");
+    kstest::MakeFile(root_ + "\\Channels\\keepC\\item.txt");
     const size_t windowsCount = kstest::FolderNames(windows).size();
     const size_t systemCount = kstest::FolderNames(system).size();
     ASSERT_GT(systemCount, 10u);
 
-    const std::string index = Index();
-    kstest::MakeFile(root_ + "\\Channels\\keepC\\item.txt");
-    WritePrivateProfileStringA("location", "http://up", "..\\..\\Windows", index.c_str());
-    WritePrivateProfileStringA("location", "http://sys", windows.c_str(), index.c_str());
-    WritePrivateProfileStringA("location", "http://root", "\\Windows", index.c_str());
-    WritePrivateProfileStringA("location", "http://slash", "../..", index.c_str());
-    WritePrivateProfileStringA("location", "http://drive", "C:\\", index.c_str());
-    WritePrivateProfileStringA("location", "http://dot", ".", index.c_str());
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, index.c_str());
+    std::string cfg = "[Channels]\r\n";
+    const std::pair<const char*, std::string> locations[] = {{"http://up", "..\\..\\Windows"}, {"http://sys", windows},
+                                                             {"http://root", "\\Windows"}, {"http://slash", "../.."},
+                                                             {"http://drive", "C:\\"}, {"http://dot", "."}};
+    for (const auto& location : locations) {
+        SetLocation(location.first, location.second);
+        cfg += "[" + std::string(location.first).substr(7) + "]\r\n URL = " + location.first + "\r\n[]\r\n";
+    }
     for (const std::string& sid : machine_.LoadedSids())
         kstest::SetStringValue(HKEY_USERS, sid + kSessions + "http://up", "State", "1");
-    const std::string cfg = Cfg("product.cfg",
-                                "[Channels]\r\n[A]\r\n URL = http://up\r\n[]\r\n[B]\r\n URL = http://sys\r\n[]\r\n"
-                                "[C]\r\n URL = http://root\r\n[]\r\n[D]\r\n URL = http://slash\r\n[]\r\n"
-                                "[E]\r\n URL = http://drive\r\n[]\r\n[F]\r\n URL = http://dot\r\n[]\r\n[]\r\n");
 
     ChannelCleanupOptions options;
     options.noRestart = true;
-    EXPECT_EQ(CleanupChannels(cfg.c_str(), "Channels", "..\\..", false, options), 6);
+    EXPECT_EQ(Cleanup(cfg + "[]\r\n", options, "..\\..", false), 6);
 
-    for (const std::string& canary : canaries)
-        EXPECT_TRUE(kstest::FileExists(canary)) << canary;
+    ExpectExisting(canaries, true);
     EXPECT_FALSE(kstest::FolderExists(root_ + "\\Channels\\Windows")) << "an absolute folder names one inside";
     EXPECT_TRUE(kstest::FileExists(root_ + "\\Channels\\keepC\\item.txt"));
     EXPECT_EQ(Location("http://up"), "..\\..\\Windows") << "nothing is changed for a refused location";
-    for (const std::string& sid : machine_.LoadedSids())
-        EXPECT_TRUE(SessionExists(sid, "http://up")) << sid;
+    ExpectSessions("http://up", true);
     EXPECT_EQ(kstest::FolderNames(windows).size(), windowsCount);
     EXPECT_EQ(kstest::FolderNames(system).size(), systemCount);
 }

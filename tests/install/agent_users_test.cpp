@@ -24,14 +24,9 @@ constexpr char kLateUser[] = "S-1-5-21-7101-7102-7103-1004";   // present, never
 
 std::string ValueName() { return "KSTestAgent." + kstest::ExeTitle(); }
 
-std::string RunValue(const std::string& userRoot)
+std::string RunValue(HKEY root, const std::string& user = "")
 {
-    try {
-        return CVRegKey::Users.Open((userRoot + "\\" + kRun).c_str(), KEY_QUERY_VALUE)
-            .GetString(ValueName().c_str(), "<none>");
-    } catch (const CVException&) {
-        return "<none>";
-    }
+    return kstest::GetStringValue(root, user.empty() ? kRun : user + "\\" + kRun, ValueName().c_str(), "<none>");
 }
 
 class AgentUsers : public testing::Test {
@@ -91,30 +86,25 @@ TEST_F(AgentUsers, EveryUsersHiveGetsTheValueAndLosesItAgain)
     AddProfile(kLoggedOff, true, false);
 
     EXPECT_EQ(atStartup_(1, 1, 1), 1);
-    EXPECT_EQ(RunValue(kLoggedOn), data);
-    EXPECT_EQ(RunValue(kPreloaded), data) << "a loaded hive is written in place";
+    EXPECT_EQ(RunValue(HKEY_USERS, kLoggedOn), data);
+    EXPECT_EQ(RunValue(HKEY_USERS, kPreloaded), data) << "a loaded hive is written in place";
     EXPECT_FALSE(kstest::RegKeyExists(HKEY_USERS, kLoggedOff)) << "a hive the module loaded is unloaded again";
-    if (IsWindowsNT()) {
-        EXPECT_EQ(CVRegKey::CurrentUser.Open(kRun, KEY_QUERY_VALUE).GetString(ValueName().c_str(), "<none>"), data)
-            << "the current user is one of the profiles";
-    } else {
-        EXPECT_EQ(RunValue(".DEFAULT"), data) << "the default user of the 95/98/Me family";
-    }
-    EXPECT_EQ(CVRegKey::LocalMachine.Open(kRun, KEY_QUERY_VALUE).GetString(ValueName().c_str(), "<none>"), "<none>");
+    // On the NT family the current user is one of the profiles; the 95/98/Me family has a default user.
+    EXPECT_EQ(IsWindowsNT() ? RunValue(HKEY_CURRENT_USER) : RunValue(HKEY_USERS, ".DEFAULT"), data);
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
 
     // A user who never had the value is no error on removal.
     AddProfile(kLateUser, false, true);
     EXPECT_EQ(atStartup_(0, 1, 1), 1);
-    EXPECT_EQ(RunValue(kLoggedOn), "<none>");
-    EXPECT_EQ(RunValue(kPreloaded), "<none>");
-    EXPECT_EQ(RunValue(".DEFAULT"), "<none>");
+    EXPECT_EQ(RunValue(HKEY_USERS, kLoggedOn) + RunValue(HKEY_USERS, kPreloaded) + RunValue(HKEY_USERS, ".DEFAULT"),
+              "<none><none><none>");
     EXPECT_FALSE(kstest::RegKeyExists(HKEY_USERS, kLoggedOff));
     EXPECT_EQ(atStartup_(0, 1, 0), 1) << "nobody has it any more";
 
     // Without the default user its hive is left alone.
     EXPECT_EQ(atStartup_(1, 1, 0), 1);
-    EXPECT_EQ(RunValue(kLoggedOn), data);
-    EXPECT_EQ(RunValue(".DEFAULT"), "<none>");
+    EXPECT_EQ(RunValue(HKEY_USERS, kLoggedOn), data);
+    EXPECT_EQ(RunValue(HKEY_USERS, ".DEFAULT"), "<none>");
 }
 
 }  // namespace

@@ -16,20 +16,18 @@ constexpr DWORD kNoCount = 0xDEADBEEF;
 
 TEST(Components, CompareVersionsByNumbersThenPiecesThenText)
 {
-    struct Case {
-        const char* a;
-        const char* b;
-        int order;
-    };
-    const Case cases[] = {
-        {"2.0.0.1", "2.0.0.1", 0},   {"2.0.0.9", "2.0.0.10", -1}, {"2.0.0.10", "2.0.0.9", 1},
-        {"2.0", "2.0.0.0", -1},      {"2.0.0.0", "2.0", 1},       {"3", "2.9.9.9", 1},
-        {"1.2.x", "1.2.3", 1},       {"1.2.3", "1.2.x", -1},      {"", "0", -1},
-        {"1.2.X", "1.2.x", 0},       {"1.2.b", "1.2.a", 1},       {"01.2", "1.2", -1},
-        {"4294967295.1", "1.x", 1},  {"", "", 0},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(CompareVersions(c.a, c.b), c.order) << c.a << " against " << c.b;
+    // Each pair in the order given is "less"; the other way round "greater".
+    const std::pair<const char*, const char*> less[] = {
+        {"2.0.0.9", "2.0.0.10"}, {"2.0", "2.0.0.0"}, {"2.9.9.9", "3"}, {"1.2.3", "1.2.x"}, {"", "0"},
+        {"1.2.a", "1.2.b"},      {"01.2", "1.2"},    {"1.x", "4294967295.1"}};
+    for (const auto& pair : less) {
+        EXPECT_EQ(CompareVersions(pair.first, pair.second), -1) << pair.first << " against " << pair.second;
+        EXPECT_EQ(CompareVersions(pair.second, pair.first), 1) << pair.second << " against " << pair.first;
+    }
+    for (const char* same : {"2.0.0.1", "1.2.X|1.2.x", ""}) {
+        const std::string text = same;
+        EXPECT_EQ(CompareVersions(text.substr(0, text.find('|')), text.substr(text.find('|') + 1)), 0) << same;
+    }
 }
 
 TEST(Components, ReleaseSharedDllCountsDownAndDeletesTheLastCount)
@@ -37,15 +35,8 @@ TEST(Components, ReleaseSharedDllCountsDownAndDeletesTheLastCount)
     kstest::ScratchFolder scratch("release");
     const std::string present = scratch.MakeFile("Shared Library.dll");
     const std::string absent = scratch / "Gone Library.dll";
-    struct Case {
-        const char* name;
-        bool exists;
-        DWORD count;  // kNoCount: no value; 0xFFFFFFFE: a text value
-        bool force;
-        long result;
-        DWORD after;
-    };
-    const Case cases[] = {
+    // count kNoCount: no value; 0xFFFFFFFE: a text value.
+    const struct { const char* name; bool exists; DWORD count; bool force; long result; DWORD after; } cases[] = {
         {"three users", true, 3, false, 2, 2},
         {"last user", true, 1, false, 0, kNoCount},
         {"count 0", true, 0, false, 0, kNoCount},
@@ -54,9 +45,10 @@ TEST(Components, ReleaseSharedDllCountsDownAndDeletesTheLastCount)
         {"forced", true, 5, true, 0, kNoCount},
         {"forced without count", true, kNoCount, true, -1, kNoCount},
         {"negative count", true, 0xFFFFFFF0, false, -1, 0xFFFFFFF0},
+        {"count -1", true, 0xFFFFFFFF, false, -1, 0xFFFFFFFF},
         {"text value", true, 0xFFFFFFFE, false, -1, kNoCount},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = c.exists ? present : absent;
         kstest::DeleteValue(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str());
@@ -89,14 +81,10 @@ TEST(Components, UnregisterComFileByKind)
     EXPECT_EQ(kstest::GetStringValue(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", nullptr), library);
 
     UnregisterComFile(server);
-    const std::string marker = kstest::ReadFile(server + ".unreg");
-    EXPECT_EQ(marker, kstest::ShortPath(server) + " /UnregServer");
+    EXPECT_EQ(kstest::ReadFile(server + ".unreg"), kstest::ShortPath(server) + " /UnregServer");
 
     UnregisterComFile(library);
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, classKey.c_str(), 0, KEY_READ, &key),
-              static_cast<LONG>(ERROR_FILE_NOT_FOUND))
-        << "DllUnregisterServer ran";
+    EXPECT_FALSE(kstest::RegKeyExists(HKEY_CLASSES_ROOT, classKey)) << "DllUnregisterServer ran";
     SHDeleteKeyA(HKEY_CLASSES_ROOT, classKey.c_str());
     SetEnvironmentVariableA("KSTEST_COM_CLSID", nullptr);
 }
@@ -118,19 +106,18 @@ TEST(Components, IsRemovableSourceFolderKeepsRootsAndSystemFolders)
 // last error the test puts in its environment.
 TEST(Components, GoProtoResultsAndWarnings)
 {
-    using GoProtoFn = LONG(WINAPI*)(const char*, int, int);
     kstest::InstalledModule module("goproto_log", "");
-    const auto goProto = module.Export<GoProtoFn>("KSWInstallUninstallGoProto");
-    const std::string library = kstest::ExeFolder() + "\\kstest_goproto.dll";
-    struct Case {
-        const char* path;  // null: the stand-in library
+    const auto goProto = module.Export<LONG(WINAPI*)(const char*, int, int)>("KSWInstallUninstallGoProto");
+    // path null: the stand-in library; error: the entry's last error (null: it succeeds);
+    // the call the library recorded and the warning logged (null: none).
+    const struct {
+        const char* path;
         int install;
-        const char* error;  // the entry's last error; null: it succeeds
+        const char* error;
         LONG result;
         const char* call;
         const char* warning;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {nullptr, 1, nullptr, 0, "19 0 42", nullptr},
         {nullptr, 0, nullptr, 0, "20 0", nullptr},
         {nullptr, 1, "5", 1603, "19 0 42", "WARNING GoProto failed to Install. Code = 0x5"},
@@ -143,24 +130,17 @@ TEST(Components, GoProtoResultsAndWarnings)
         // A library without the two entries: the look-up's error.
         {"kstest_com_2.0.0.1.dll", 0, nullptr, 1603, "", "WARNING GoProto failed to Uninstall. Code = 0x7f"},
     };
-    size_t warnings = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.result);
+    std::vector<std::string> warnings;
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.call);
         SetEnvironmentVariableA("KSTEST_GOPROTO_CALL", "");
         SetEnvironmentVariableA("KSTEST_GOPROTO_ERROR", c.error);
-        const std::string path = !c.path ? library : (c.path[1] == ':' ? c.path : kstest::ExeFolder() + "\\" + c.path);
-        EXPECT_EQ(goProto(path.c_str(), c.install, 42), c.result);
-        char call[64] = {};
-        GetEnvironmentVariableA("KSTEST_GOPROTO_CALL", call, sizeof(call));
-        EXPECT_STREQ(call, c.call);
-        const std::vector<std::string> entries = module.LogEntriesFrom("GoProto");
-        if (c.warning) {
-            ASSERT_EQ(entries.size(), ++warnings);
-            EXPECT_EQ(entries.back(), c.warning);
-        } else {
-            EXPECT_EQ(entries.size(), warnings) << "success logs nothing";
-        }
+        const std::string path = !c.path ? "kstest_goproto.dll" : c.path;
+        EXPECT_EQ(goProto((path[1] == ':' ? path : kstest::ExeFolder() + "\\" + path).c_str(), c.install, 42), c.result);
+        EXPECT_EQ(kstest::Environment("KSTEST_GOPROTO_CALL"), c.call);
+        if (c.warning)
+            warnings.push_back(c.warning);
+        EXPECT_EQ(module.LogEntriesFrom("GoProto"), warnings);
     }
     EXPECT_EQ(goProto(nullptr, 1, 0), 1603);
     SetEnvironmentVariableA("KSTEST_GOPROTO_ERROR", nullptr);

@@ -13,22 +13,13 @@ using AreThereOthers = HANDLE(WINAPI*)();
 
 const HANDLE kHeldNotSignalled = reinterpret_cast<HANDLE>(0xFFFFFFFF);
 
-bool ExpectGlobal()
-{
-    const char* expected = getenv("KSINST_EXPECT_GLOBAL");
-    return !expected || strcmp(expected, "0") != 0;
-}
-
+bool ExpectGlobal() { return !getenv("KSINST_EXPECT_GLOBAL") || strcmp(getenv("KSINST_EXPECT_GLOBAL"), "0") != 0; }
 std::string GuardName() { return ExpectGlobal() ? "Global\\Velm:VLAgent:InstallerEvent" : "Velm:VLAgent:InstallerEvent"; }
 std::string OtherName() { return ExpectGlobal() ? "Velm:VLAgent:InstallerEvent" : "Global\\Velm:VLAgent:InstallerEvent"; }
 
 bool IsRealHandle(HANDLE handle) { return handle != nullptr && handle != kHeldNotSignalled; }
 
-bool EventExists(const std::string& name)
-{
-    ScopedHandle event(OpenEventA(SYNCHRONIZE, FALSE, name.c_str()));
-    return event.IsValid();
-}
+bool EventExists(const std::string& name) { return ScopedHandle(OpenEventA(SYNCHRONIZE, FALSE, name.c_str())).IsValid(); }
 
 class Guard : public testing::Test {
 protected:
@@ -68,22 +59,15 @@ TEST_F(Guard, FirstCallHoldsASecondCallInTheSameProcessGetsZero)
 
 TEST_F(Guard, StateOfAnEventAnotherProgramHolds)
 {
-    const struct {
-        bool signalled;
-        HANDLE expected;
-    } rows[] = {
-        {true, nullptr},
-        {false, kHeldNotSignalled},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.signalled);
-        kstest::EventHolder holder(GuardName(), row.signalled);
+    for (const bool signalled : {true, false}) {
+        SCOPED_TRACE(signalled);
+        kstest::EventHolder holder(GuardName(), signalled);
         ASSERT_TRUE(holder.Holding());
-        EXPECT_EQ(areThereOthers_(), row.expected);
+        EXPECT_EQ(areThereOthers_(), signalled ? nullptr : kHeldNotSignalled);
         // The module only looks: the holder's state is what it was.
         ScopedHandle event(OpenEventA(SYNCHRONIZE, FALSE, GuardName().c_str()));
         ASSERT_TRUE(event.IsValid());
-        EXPECT_EQ(WaitForSingleObject(event.Get(), 0), row.signalled ? WAIT_OBJECT_0 : static_cast<DWORD>(WAIT_TIMEOUT));
+        EXPECT_EQ(WaitForSingleObject(event.Get(), 0), signalled ? WAIT_OBJECT_0 : static_cast<DWORD>(WAIT_TIMEOUT));
     }
 
     // An event under the other spelling is no guard of this system.

@@ -17,10 +17,7 @@ namespace {
 constexpr char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr char kPendingValue[] = "PendingFileRenameOperations";
 
-std::string WininitPath()
-{
-    return WindowsFolder() + "\\wininit.ini";
-}
+std::string WininitPath() { return WindowsFolder() + "\\wininit.ini"; }
 
 bool ReadValue(std::string& data)
 {
@@ -45,19 +42,22 @@ void WriteValue(const std::string* data)
 std::string ReadSection()
 {
     std::string section(65536, '\0');
-    const DWORD length = GetPrivateProfileSectionA("rename", &section[0], 65536, WininitPath().c_str());
-    section.resize(length);
+    section.resize(GetPrivateProfileSectionA("rename", &section[0], 65536, WininitPath().c_str()));
     return section;
+}
+
+void WriteSection(const std::string& lines)
+{
+    WritePrivateProfileSectionA("rename", (lines + std::string(2, '\0')).c_str(), WininitPath().c_str());
 }
 
 // Texts of a zero-separated list.
 std::vector<std::string> Texts(const std::string& data)
 {
     std::vector<std::string> texts;
-    for (size_t pos = 0; pos < data.size();) {
-        const size_t end = std::min(data.find('\0', pos), data.size());
+    for (size_t pos = 0, end = 0; pos < data.size(); pos = end + 1) {
+        end = std::min(data.find('\0', pos), data.size());
         texts.push_back(data.substr(pos, end - pos));
-        pos = end + 1;
     }
     return texts;
 }
@@ -75,6 +75,8 @@ std::string Canonical(std::string path)
     return path;
 }
 
+bool IsDeletion(const std::string& target) { return target == "NUL" || target == "DIRNUL"; }
+
 }  // namespace
 
 PendingListsTakeover::PendingListsTakeover()
@@ -91,52 +93,43 @@ PendingListsTakeover::~PendingListsTakeover()
     if (!hadWininit_)
         DeleteFileA(WininitPath().c_str());
     else
-        WritePrivateProfileSectionA("rename", (wininit_ + std::string(2, '\0')).c_str(), WininitPath().c_str());
+        WriteSection(wininit_);
 }
 
 void PendingListsTakeover::Clear()
 {
     WriteValue(nullptr);
-    WritePrivateProfileSectionA("rename", std::string(2, '\0').c_str(), WininitPath().c_str());
+    WriteSection("");
 }
 
 void SchedulePending(const std::string& target, const std::string& source, bool replace)
 {
-    const bool deletion = target == "NUL" || target == "DIRNUL";
-    if (IsWindowsNT()) {
-        MoveFileExA(source.c_str(), deletion ? nullptr : target.c_str(),
+    if (IsWindowsNT())
+        MoveFileExA(source.c_str(), IsDeletion(target) ? nullptr : target.c_str(),
                     MOVEFILE_DELAY_UNTIL_REBOOT | (replace ? MOVEFILE_REPLACE_EXISTING : 0));
-        return;
-    }
-    const std::string line = (deletion ? target : ShortPath(target)) + "=" + ShortPath(source);
-    WritePrivateProfileSectionA("rename", (ReadSection() + line + std::string(2, '\0')).c_str(),
-                                WininitPath().c_str());
+    else
+        WriteSection(ReadSection() + (IsDeletion(target) ? target : ShortPath(target)) + "=" + ShortPath(source));
 }
 
 std::vector<std::string> PendingOperations()
 {
-    std::vector<std::string> operations;
+    std::vector<std::string> texts, operations;
     if (IsWindowsNT()) {
         std::string data;
         ReadValue(data);
-        const std::vector<std::string> texts = Texts(data);
-        for (size_t i = 0; i + 1 < texts.size(); i += 2) {
-            if (texts[i].empty())
-                break;
-            operations.push_back(texts[i + 1].empty()
-                                     ? "DEL " + Canonical(texts[i])
-                                     : "MOVE " + Canonical(texts[i]) + " TO " + Canonical(texts[i + 1]));
-        }
+        texts = Texts(data);  // source, target, ...
     } else {
         for (const std::string& line : Texts(ReadSection())) {
             const size_t equals = line.find('=');
-            if (equals == std::string::npos)
-                continue;
-            const std::string target = line.substr(0, equals), source = line.substr(equals + 1);
-            operations.push_back(target == "NUL" || target == "DIRNUL"
-                                     ? "DEL " + Canonical(source)
-                                     : "MOVE " + Canonical(source) + " TO " + Canonical(target));
+            if (equals != std::string::npos)
+                texts.insert(texts.end(), {line.substr(equals + 1), line.substr(0, equals)});
         }
+    }
+    for (size_t i = 0; i + 1 < texts.size() && !texts[i].empty(); i += 2) {
+        const std::string& target = texts[i + 1];
+        operations.push_back(target.empty() || IsDeletion(target)
+                                 ? "DEL " + Canonical(texts[i])
+                                 : "MOVE " + Canonical(texts[i]) + " TO " + Canonical(target));
     }
     return operations;
 }

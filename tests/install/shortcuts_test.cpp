@@ -13,7 +13,6 @@
 namespace {
 
 using CreateShortcuts = LONG(WINAPI*)(const char*, const char*, const char*, LONG, LONG);
-using CreateStartMenu = LONG(WINAPI*)(const char*, LONG);
 
 // The link file as the shell reads it back: "target|arguments|folder|icon,index".
 std::string ReadLink(const std::string& path)
@@ -37,10 +36,8 @@ std::string ReadLink(const std::string& path)
 
 class Shortcuts : public testing::Test {
 protected:
-    Shortcuts() : module_("shortcuts", "")
+    Shortcuts() : module_("shortcuts", ""), product_(module_.Folder().MakeFolder("prod"))
     {
-        create_ = module_.Export<CreateShortcuts>("KSWCreateShortcuts");
-        product_ = module_.Folder().MakeFolder("prod");
         SetEnvironmentVariableA("KSTEST_SC_DIR", module_.Folder().Path().c_str());
         SetEnvironmentVariableA("KSTEST_SC_ARG", "/from env");
     }
@@ -49,103 +46,93 @@ protected:
         SetEnvironmentVariableA("KSTEST_SC_DIR", nullptr);
         SetEnvironmentVariableA("KSTEST_SC_ARG", nullptr);
     }
-    void SetUp() override { ASSERT_TRUE(create_); }
 
-    std::string Cfg(const std::string& general, const std::string& links) const
+    // The configuration with `general` and the shortcut descriptions `links`, each
+    // "[Id]" followed by its "Key = value" lines separated by "|".
+    void WriteCfg(const std::string& general, const std::vector<std::string>& links) const
     {
-        return "[General]\r\n" + general + "[]\r\n[Links]\r\n" + links + "[]\r\n";
+        std::string text = "[General]\r\n" + general + "[]\r\n[Links]\r\n";
+        for (std::string link : links) {
+            for (size_t at; (at = link.find('|')) != std::string::npos;)
+                link.replace(at, 1, "\r\n  ");
+            text += " " + link + "\r\n []\r\n";
+        }
+        module_.WriteCfg(text + "[]\r\n");
+    }
+    LONG Create(const char* prefix, const char* section, const std::string& folder, LONG english, LONG record) const
+    {
+        return module_.Export<CreateShortcuts>("KSWCreateShortcuts")(prefix, section, folder.c_str(), english, record);
     }
 
     kstest::InstalledModule module_;
     std::string product_;
-    CreateShortcuts create_ = nullptr;
 };
 
 TEST_F(Shortcuts, DescriptionsCompletedAndReadBack)
 {
-    module_.WriteCfg(Cfg(" Path = " + product_ + "\r\n ModuleHelp = help\\manual.chm\r\n",
-                         " [Drive]\r\n  Name = Drive Link\r\n  EnName = Drive English\r\n  Module = C:\\tools\\t.exe\r\n"
-                         "  Param = /startup \"a b\"\r\n  IndexIcon = 2\r\n []\r\n"
-                         " [Relative]\r\n  Module = bin\\x.exe\r\n  ModuleIcon = icons\\x.ico\r\n []\r\n"
-                         " [Help]\r\n []\r\n"
-                         " [Unc]\r\n  Module = \\\\server\\share\\u.exe\r\n []\r\n"
-                         " [Env]\r\n  Module = %KSTEST_SC_DIR%\\env.exe\r\n  ModuleIcon = %KSTEST_SC_DIR%\\env.ico\r\n"
-                         "  Param = %KSTEST_SC_ARG%\r\n []\r\n"
-                         " [Nothing]\r\n  Name = No Target\r\n []\r\n"
-                         " [Broken]\r\n  Name = missing\\folder\\link\r\n  Module = C:\\b.exe\r\n []\r\n"));
-    const std::string folder = module_.Folder() / "links";
-    const std::string dir = module_.Folder().Path();
-    EXPECT_EQ(create_("Velm", "Links", (folder + "\\\\").c_str(), 0, 0), 1);
+    WriteCfg(" Path = " + product_ + "\r\n ModuleHelp = help\\manual.chm\r\n",
+             {"[Drive]|Name = Drive Link|EnName = Drive English|Module = C:\\tools\\t.exe|Param = /startup \"a b\"|IndexIcon = 2",
+              "[Relative]|Module = bin\\x.exe|ModuleIcon = icons\\x.ico", "[Help]", "[Unc]|Module = \\\\server\\share\\u.exe",
+              "[Env]|Module = %KSTEST_SC_DIR%\\env.exe|ModuleIcon = %KSTEST_SC_DIR%\\env.ico|Param = %KSTEST_SC_ARG%",
+              "[Nothing]|Name = No Target", "[Broken]|Name = missing\\folder\\link|Module = C:\\b.exe"});
+    const std::string folder = module_.Folder() / "links", dir = module_.Folder().Path(), p = product_;
+    EXPECT_EQ(Create("Velm", "Links", folder + "\\\\", 0, 0), 1);
 
-    const std::string p = product_;
-    const struct {
-        const char* file;
-        std::string expected;
-    } rows[] = {
+    const std::pair<const char*, std::string> rows[] = {
         {"Drive Link.lnk", "C:\\tools\\t.exe|/startup \"a b\"|C:\\tools|C:\\tools\\t.exe,2"},
-        {"Velm Relative.lnk", p + "\\bin\\x.exe||" + p + "\\bin|" + p + "\\icons\\x.ico,0"},
-        {"Velm Help.lnk", p + "\\help\\manual.chm||" + p + "\\help|" + p + "\\help\\manual.chm,0"},
-        {"Velm Unc.lnk", "\\\\server\\share\\u.exe||\\\\server\\share|\\\\server\\share\\u.exe,0"},
         {"Velm Env.lnk", dir + "\\env.exe|/from env|" + dir + "|" + dir + "\\env.ico,0"},
+        {"Velm Help.lnk", p + "\\help\\manual.chm||" + p + "\\help|" + p + "\\help\\manual.chm,0"},
+        {"Velm Relative.lnk", p + "\\bin\\x.exe||" + p + "\\bin|" + p + "\\icons\\x.ico,0"},
+        {"Velm Unc.lnk", "\\\\server\\share\\u.exe||\\\\server\\share|\\\\server\\share\\u.exe,0"},
     };
-    std::vector<std::string> expectedNames;
+    std::vector<std::string> names;
     for (const auto& row : rows) {
-        EXPECT_EQ(ReadLink(folder + "\\" + row.file), row.expected) << row.file;
-        expectedNames.push_back(row.file);
+        EXPECT_EQ(ReadLink(folder + "\\" + row.first), row.second) << row.first;
+        names.push_back(row.first);
     }
-    std::sort(expectedNames.begin(), expectedNames.end());
-    EXPECT_EQ(kstest::FolderNames(folder), expectedNames) << "no target, no shortcut; trailing backslashes give one";
+    EXPECT_EQ(kstest::FolderNames(folder), names) << "no target, no shortcut; trailing backslashes give one";
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>{"ERROR Failed to create shortcut missing\\folder\\link"});
 }
 
 TEST_F(Shortcuts, EnglishNamesAndDefaults)
 {
-    module_.WriteCfg(Cfg(" Path = " + product_ + "\r\n ModuleAgent = agent.exe\r\n",
-                         " [Drive]\r\n  Name = Drive Link\r\n  Module = C:\\t.exe\r\n []\r\n"
-                         " [Agent]\r\n  Name = Agent Link\r\n  EnName = Agent English\r\n []\r\n"));
+    WriteCfg(" Path = " + product_ + "\r\n ModuleAgent = agent.exe\r\n",
+             {"[Drive]|Name = Drive Link|Module = C:\\t.exe", "[Agent]|Name = Agent Link|EnName = Agent English"});
     const std::string folder = module_.Folder() / "english";
-    EXPECT_EQ(create_("Velm", "Links", folder.c_str(), 1, 0), 1);
+    EXPECT_EQ(Create("Velm", "Links", folder, 1, 0), 1);
     // "Name" is not read for English names: the default stands in.
     EXPECT_EQ(kstest::FolderNames(folder), (std::vector<std::string>{"Agent English.lnk", "Velm Drive.lnk"}));
     EXPECT_EQ(ReadLink(folder + "\\Agent English.lnk"), product_ + "\\agent.exe||" + product_ + "|" + product_ + "\\agent.exe,0");
+    EXPECT_EQ(Create(nullptr, "Links", module_.Folder() / "unnamed", 0, 0), 1);
+    EXPECT_EQ(kstest::FolderNames(module_.Folder() / "unnamed"), (std::vector<std::string>{"Agent Link.lnk", "Drive Link.lnk"}));
 
-    const std::string unnamed = module_.Folder() / "unnamed";
-    EXPECT_EQ(create_(nullptr, "Links", unnamed.c_str(), 0, 0), 1);
-    EXPECT_EQ(kstest::FolderNames(unnamed), (std::vector<std::string>{"Agent Link.lnk", "Drive Link.lnk"}));
-
-    // Without "Path" a relative target hangs below the drive's root.
-    module_.WriteCfg(Cfg("", " [Rel]\r\n  Module = x.exe\r\n []\r\n"));
-    const std::string noPath = module_.Folder() / "nopath";
-    EXPECT_EQ(create_("P", "Links", noPath.c_str(), 0, 0), 1);
-    // Wine resolves the target against the current drive; the icon stays as written.
-    EXPECT_EQ(ReadLink(noPath + "\\P Rel.lnk"), "C:\\x.exe|||\\x.exe,0");
+    // Without "Path" a relative target hangs below the drive's root; Wine resolves the
+    // target against the current drive, the icon stays as written.
+    WriteCfg("", {"[Rel]|Module = x.exe"});
+    EXPECT_EQ(Create("P", "Links", module_.Folder() / "nopath", 0, 0), 1);
+    EXPECT_EQ(ReadLink(module_.Folder() / "nopath\\P Rel.lnk"), "C:\\x.exe|||\\x.exe,0");
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());
 }
 
 TEST_F(Shortcuts, UninstallRecordInTheProductConfiguration)
 {
-    module_.WriteCfg(Cfg(" Path = " + product_ + "\r\n",
-                         " [One]\r\n  Module = C:\\one.exe\r\n []\r\n [Two]\r\n  Module = C:\\two.exe\r\n []\r\n"));
-    const std::string productCfg = product_ + "\\KSCommon.cfg";
-    kstest::WriteFile(productCfg, "[General]\r\n Title = kept\r\n[]\r\n");
+    WriteCfg(" Path = " + product_ + "\r\n", {"[One]|Module = C:\\one.exe", "[Two]|Module = C:\\two.exe"});
+    const std::string productCfg = product_ + "\\KSCommon.cfg", kept = "[General]\r\n Title = kept\r\n[]\r\n";
+    kstest::WriteFile(productCfg, kept);
     const std::string folder = module_.Folder() / "recorded";
 
-    EXPECT_EQ(create_("V", "Links", folder.c_str(), 0, 0), 1);
-    EXPECT_EQ(kstest::ReadFile(productCfg), "[General]\r\n Title = kept\r\n[]\r\n") << "not asked to record";
-    EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());
-
+    EXPECT_EQ(Create("V", "Links", folder, 0, 0), 1);
+    EXPECT_EQ(kstest::ReadFile(productCfg), kept) << "not asked to record";
     // The key is the shortcut's path with one backslash before its name.
-    EXPECT_EQ(create_("V", "Links", (folder + "\\\\").c_str(), 0, 1), 1);
-    EXPECT_EQ(kstest::ReadFile(productCfg), "[General]\r\n Title = kept\r\n[]\r\n[Uninstall]\r\n " + folder +
-                                                "\\V One.lnk = \r\n " + folder + "\\V Two.lnk = \r\n[]\r\n");
-    EXPECT_EQ(module_.LogEntries(),
-              (std::vector<std::string>{"INFO Added V One to Uninstall section", "INFO Added V Two to Uninstall section"}));
-
+    EXPECT_EQ(Create("V", "Links", folder + "\\\\", 0, 1), 1);
+    EXPECT_EQ(kstest::ReadFile(productCfg),
+              kept + "[Uninstall]\r\n " + folder + "\\V One.lnk = \r\n " + folder + "\\V Two.lnk = \r\n[]\r\n");
     // Only an existing product configuration takes the record.
     DeleteFileA(productCfg.c_str());
-    EXPECT_EQ(create_("V", "Links", folder.c_str(), 0, 1), 1);
+    EXPECT_EQ(Create("V", "Links", folder, 0, 1), 1);
     EXPECT_FALSE(kstest::FileExists(productCfg));
-    EXPECT_EQ(module_.LogEntries().size(), 2u);
+    EXPECT_EQ(module_.LogEntries(),
+              (std::vector<std::string>{"INFO Added V One to Uninstall section", "INFO Added V Two to Uninstall section"}));
 }
 
 TEST_F(Shortcuts, JapaneseFolderAndNames)
@@ -155,10 +142,9 @@ TEST_F(Shortcuts, JapaneseFolderAndNames)
     // "\x95\x5c" (a kanji) ends in the byte of a backslash: only the real trailing
     // backslashes may go.
     const std::string kanji = "\x95\x5c";
-    module_.WriteCfg(Cfg(" Path = " + product_ + "\r\n",
-                         " [One]\r\n  Name = " + kanji + "\r\n  Module = bin" + kanji + "\\x.exe\r\n []\r\n"));
+    WriteCfg(" Path = " + product_ + "\r\n", {"[One]|Name = " + kanji + "|Module = bin" + kanji + "\\x.exe"});
     const std::string folder = module_.Folder() / ("j" + kanji);
-    EXPECT_EQ(create_("V", "Links", (folder + "\\\\").c_str(), 0, 0), 1);
+    EXPECT_EQ(Create("V", "Links", folder + "\\\\", 0, 0), 1);
     EXPECT_EQ(kstest::FolderNames(folder), std::vector<std::string>{kanji + ".lnk"});
     const std::string target = product_ + "\\bin" + kanji;
     EXPECT_EQ(ReadLink(folder + "\\" + kanji + ".lnk"), target + "\\x.exe||" + target + "|" + target + "\\x.exe,0");
@@ -169,12 +155,12 @@ TEST_F(Shortcuts, RefusedWithoutConfigurationSectionOrFolder)
 {
     const std::string blocker = module_.Folder().MakeFile("file.txt");
     const std::string folder = module_.Folder() / "refused";
-    EXPECT_EQ(create_("V", "Links", folder.c_str(), 0, 0), 0) << "no configuration";
-    module_.WriteCfg(Cfg("", " [One]\r\n  Module = C:\\one.exe\r\n []\r\n"));
-    EXPECT_EQ(create_("V", "Missing", folder.c_str(), 0, 0), 0);
-    EXPECT_EQ(create_("V", nullptr, folder.c_str(), 0, 0), 0);
-    EXPECT_EQ(create_("V", "Links", (blocker + "\\sub").c_str(), 0, 0), 0);
-    EXPECT_EQ(create_("V", "Links", nullptr, 0, 0), 0);
+    EXPECT_EQ(Create("V", "Links", folder, 0, 0), 0) << "no configuration";
+    WriteCfg("", {"[One]|Module = C:\\one.exe"});
+    EXPECT_EQ(Create("V", "Missing", folder, 0, 0), 0);
+    EXPECT_EQ(Create("V", nullptr, folder, 0, 0), 0);
+    EXPECT_EQ(Create("V", "Links", blocker + "\\sub", 0, 0), 0);
+    EXPECT_EQ(module_.Export<CreateShortcuts>("KSWCreateShortcuts")("V", "Links", nullptr, 0, 0), 0);
     EXPECT_FALSE(kstest::FolderExists(folder));
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());
 }

@@ -1,7 +1,6 @@
 // The Start-menu group in the all-users Programs folder, with the fall-backs of the
 // Programs folder's lookup. The test's groups are removed link by link afterwards.
 #include "install/install_fixture.h"
-#include "platform/reg_key.h"
 
 #include <gtest/gtest.h>
 
@@ -25,19 +24,16 @@ void RemoveGroup(const std::string& folder)
 }
 
 // A Shell Folders value taken away for one scope and put back afterwards.
-class RemovedShellFolder {
-public:
-    RemovedShellFolder(const CVRegKey& root, const char* name) : root_(root), name_(name)
+struct RemovedShellFolder {
+    RemovedShellFolder(HKEY root, const char* name)
+        : root(root), name(name), saved(kstest::GetStringValue(root, kShellFolders, name))
     {
-        saved_ = root_.Open(kShellFolders, KEY_QUERY_VALUE).GetString(name_);
-        root_.Open(kShellFolders, KEY_SET_VALUE).DeleteValue(name_);
+        kstest::DeleteValue(root, kShellFolders, name);
     }
-    ~RemovedShellFolder() { root_.Open(kShellFolders, KEY_SET_VALUE).SetString(name_, saved_.c_str()); }
-
-private:
-    const CVRegKey& root_;
-    const char* name_;
-    std::string saved_;
+    ~RemovedShellFolder() { kstest::SetStringValue(root, kShellFolders, name, saved); }
+    HKEY root;
+    const char* name;
+    std::string saved;
 };
 
 class StartMenu : public testing::Test {
@@ -50,7 +46,6 @@ protected:
                          "[Install]\r\n [StartMenu]\r\n  Group = " + group_ + "\r\n"
                          "  [Agent]\r\n   Name = KSTest Agent\r\n   EnName = KSTest Agent\r\n   Module = agent.exe\r\n  []\r\n"
                          "  [Help]\r\n  []\r\n []\r\n[]\r\n");
-        startMenu_ = module_.Export<CreateStartMenu>("KSWCreateStartMenu");
     }
     ~StartMenu() override
     {
@@ -62,18 +57,20 @@ protected:
         RemoveDirectoryA(kWindowsPrograms);
         RemoveDirectoryA("C:\\windows\\Start Menu");
     }
-    void SetUp() override { ASSERT_TRUE(startMenu_); }
+    LONG Create(const char* name, LONG english) const
+    {
+        return module_.Export<CreateStartMenu>("KSWCreateStartMenu")(name, english);
+    }
 
     kstest::InstalledModule module_;
     std::string group_;
     std::string product_;
-    CreateStartMenu startMenu_ = nullptr;
 };
 
 TEST_F(StartMenu, GroupInTheAllUsersProgramsFolder)
 {
     const std::string folder = std::string(kCommonPrograms) + "\\" + group_;
-    EXPECT_EQ(startMenu_("Velm", 0), 1);
+    EXPECT_EQ(Create("Velm", 0), 1);
     EXPECT_TRUE(kstest::FileExists(folder + "\\KSTest Agent.lnk"));
     EXPECT_TRUE(kstest::FileExists(folder + "\\Velm Help.lnk")) << "named with the caller's name as prefix";
     EXPECT_EQ(kstest::ReadFile(product_ + "\\KSCommon.cfg"), "") << "Start-menu shortcuts are not recorded";
@@ -81,7 +78,7 @@ TEST_F(StartMenu, GroupInTheAllUsersProgramsFolder)
     RemoveGroup(folder);
 
     // English names: the caller's name is the group.
-    EXPECT_EQ(startMenu_("Velm", 1), 1);
+    EXPECT_EQ(Create("Velm", 1), 1);
     EXPECT_TRUE(kstest::FileExists(std::string(kCommonPrograms) + "\\Velm\\KSTest Agent.lnk"));
     EXPECT_FALSE(kstest::FolderExists(folder));
 }
@@ -89,11 +86,11 @@ TEST_F(StartMenu, GroupInTheAllUsersProgramsFolder)
 TEST_F(StartMenu, ProgramsFolderFallsBack)
 {
     {
-        RemovedShellFolder common(CVRegKey::LocalMachine, "Common Programs");
-        EXPECT_EQ(startMenu_("Velm", 0), 1);
+        RemovedShellFolder common(HKEY_LOCAL_MACHINE, "Common Programs");
+        EXPECT_EQ(Create("Velm", 0), 1);
         {
-            RemovedShellFolder user(CVRegKey::CurrentUser, "Programs");
-            EXPECT_EQ(startMenu_("Velm", 0), 1);
+            RemovedShellFolder user(HKEY_CURRENT_USER, "Programs");
+            EXPECT_EQ(Create("Velm", 0), 1);
         }
     }
     EXPECT_TRUE(kstest::FileExists(std::string(kUserPrograms) + "\\" + group_ + "\\Velm Help.lnk"));
@@ -104,16 +101,13 @@ TEST_F(StartMenu, ProgramsFolderFallsBack)
 TEST_F(StartMenu, GroupNamesThatLeaveTheProgramsFolderAreRefused)
 {
     // The uninstaller removes the group folder whole.
-    for (const char* name : {"", "..", "..\\..", "a\\..\\..", "C:\\kstest", "\\", "a\\\\b"}) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(startMenu_(name, 1), 0);
-    }
-    EXPECT_EQ(startMenu_(nullptr, 1), 0);
+    for (const char* name : {"", "..", "..\\..", "a\\..\\..", "C:\\kstest", "\\", "a\\\\b", static_cast<const char*>(nullptr)})
+        EXPECT_EQ(Create(name, 1), 0) << (name ? name : "(null)");
     EXPECT_FALSE(kstest::FileExists(std::string(kCommonPrograms) + "\\KSTest Agent.lnk"));
     EXPECT_FALSE(kstest::FileExists("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\KSTest Agent.lnk"));
 
     DeleteFileA(module_.CfgPath().c_str());
-    EXPECT_EQ(startMenu_("Velm", 1), 0) << "no configuration";
+    EXPECT_EQ(Create("Velm", 1), 0) << "no configuration";
 }
 
 }  // namespace
