@@ -1,7 +1,7 @@
-// The finish box and its watcher. Every box is answered by a helper thread of the test
-// (found by caption, its button pressed), so no test waits for a person.
+// The finish box, its watcher and BringToFront. Every box is answered by a helper
+// thread of the test (found by caption, its button pressed), so no test waits for a
+// person.
 #include "frame/log.h"
-#include "frame/module.h"
 #include "support/test_env.h"
 #include "support/test_thread.h"
 #include "uninstall/finish_box.h"
@@ -11,18 +11,13 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <vector>
 #include <string>
 
 namespace {
 
 // Whether this run reports the NT family from version 5 on, as the system says.
-bool WatchedSystem()
-{
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExA(&version);
-    return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5;
-}
+bool WatchedSystem() { return kstest::NtFamily() && LOBYTE(LOWORD(GetVersion())) >= 5; }
 
 std::string EventName()
 {
@@ -41,95 +36,64 @@ HWND WaitForBox(const char* caption)
 
 bool IsTopmost(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
-TEST(FinishBox, TheWatcherRaisesTheBoxAndTheAnswerIsTheButtonPressed)
+bool InFrontWithin(HWND window, DWORD timeoutMs)
 {
-    EXPECT_EQ(FinishBoxEventName(), EventName());
-    const bool watched = WatchedSystem();
-    const struct {
-        UINT style;
-        int press, result;
-    } rows[] = {
-        {0x40040, IDOK, IDOK},  // the success message
-        {0x40021, IDOK, IDOK},  // the restart question
-        {0x40021, IDCANCEL, IDCANCEL},
-        {MB_OK, IDOK, IDOK},  // no top-most style of its own
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(&row - rows);
-        const char kCaption[] = "KSInst finish box test";
-        volatile bool found = false, raised = false;
-        volatile DWORD pressedAt = 0;
-        kstest::Thread answerer([&] {
-            HWND box = WaitForBox(kCaption);
-            if (!box)
-                return;
-            found = true;
-            char text[128] = {};
-            GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
-            found = std::string(text) == "Probe was uninstalled successfully.";
-            raised = kstest::WaitUntil([&] { return IsTopmost(box); }, watched ? 3000 : 500);
-            pressedAt = GetTickCount();
-            PostMessageA(box, WM_COMMAND, row.press, 0);
-        });
-        const int result = FinishMessageBox(nullptr, "Probe was uninstalled successfully.", kCaption, row.style);
-        const DWORD returnedAt = GetTickCount();
-        answerer.Join();
-        EXPECT_TRUE(found);
-        EXPECT_EQ(result, row.result);
-        EXPECT_EQ(raised, watched) << "only the watcher makes the box top-most under Wine";
-        EXPECT_LT(returnedAt - pressedAt, 3000u) << "the watcher is not waited for long";
-    }
+    return kstest::WaitUntil([&] { return GetForegroundWindow() == window; }, timeoutMs);
 }
+
+// A plain window class: a static control would let the mouse through to what lies below.
+HWND TopLevel(const char* title, int at, int size = 100)
+{
+    static const ATOM plain = [] {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = &DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "KSInstPlainWindow";
+        return RegisterClassA(&windowClass);
+    }();
+    return CreateWindowExA(0, MAKEINTATOM(plain), title, WS_POPUP | WS_VISIBLE | WS_BORDER, at, at, size, size,
+                           nullptr, nullptr, nullptr, nullptr);
+}
+
+volatile bool g_refuseActivation = true;
+volatile LONG g_clicks = 0;
+POINT g_clickPoint = {};
+HWND g_clickWindow = nullptr;
 
 LRESULT CALLBACK RefuseActivation(int code, WPARAM wParam, LPARAM lParam)
 {
-    return code == HCBT_ACTIVATE ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+    return code == HCBT_ACTIVATE && g_refuseActivation ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// A box that cannot come to the front (a hook on its thread refuses activation, as a
-// foreground lock would): the watcher keeps raising it until it is answered, then ends
-// at once on the event.
-TEST(FinishBox, ABoxKeptFromTheFrontIsRaisedUntilItIsAnswered)
+LRESULT CALLBACK RecordClick(int code, WPARAM wParam, LPARAM lParam)
 {
-    const bool watched = WatchedSystem();
-    const char kCaption[] = "KSInst locked-out box";
-    HHOOK hook = SetWindowsHookExA(WH_CBT, &RefuseActivation, nullptr, GetCurrentThreadId());
-    ASSERT_TRUE(hook);
-    volatile bool raised = false, inFront = true;
-    volatile DWORD pressedAt = 0;
-    kstest::Thread answerer([&] {
-        HWND box = WaitForBox(kCaption);
-        if (!box)
-            return;
-        raised = kstest::WaitUntil([&] { return IsTopmost(box); }, watched ? 3000 : 500);
-        Sleep(1000);  // ten passes of the watcher
-        inFront = GetForegroundWindow() == box;
-        pressedAt = GetTickCount();
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-    });
-    const int result = FinishMessageBox(nullptr, "text", kCaption, 0x40040);
-    const DWORD returnedAt = GetTickCount();
-    answerer.Join();
-    UnhookWindowsHookEx(hook);
-    EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(raised, watched);
-    EXPECT_FALSE(inFront) << "the answer is still the user's to give";
-    EXPECT_LT(returnedAt - pressedAt, 2000u) << "the watcher ends on the event, not after its passes";
+    if (code == HC_ACTION && (wParam == WM_LBUTTONDOWN || wParam == WM_NCLBUTTONDOWN)) {
+        const auto* mouse = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
+        g_clickPoint = mouse->pt;
+        g_clickWindow = mouse->hwnd;
+        InterlockedIncrement(&g_clicks);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// A window of another thread that is not in front: the watcher brings it there.
+// A bordered pop-up on a thread of its own, pumping messages; with `hooked`, its thread
+// refuses activation while g_refuseActivation is set and records clicks.
 class WindowThread {
 public:
-    WindowThread()
-        : thread_([this] {
-              window_ = CreateWindowExA(0, "STATIC", "KSInst watched window", WS_POPUP | WS_VISIBLE | WS_BORDER, 200,
-                                        200, 300, 120, nullptr, nullptr, nullptr, nullptr);
-              id_ = GetCurrentThreadId();
+    explicit WindowThread(bool hooked = false)
+        : thread_([this, hooked] {
+              const DWORD id = GetCurrentThreadId();
+              HHOOK cbt = hooked ? SetWindowsHookExA(WH_CBT, &RefuseActivation, nullptr, id) : nullptr;
+              HHOOK mouse = hooked ? SetWindowsHookExA(WH_MOUSE, &RecordClick, nullptr, id) : nullptr;
+              window_ = (!hooked || (cbt && mouse)) ? TopLevel("KSInst watched window", 300, 200) : nullptr;
+              id_ = id;
               SetEvent(ready_);
               MSG message;
               while (GetMessageA(&message, nullptr, 0, 0) > 0)
                   DispatchMessageA(&message);
               DestroyWindow(window_);
+              UnhookWindowsHookEx(cbt);
+              UnhookWindowsHookEx(mouse);
           })
     {
     }
@@ -150,36 +114,85 @@ private:
     kstest::Thread thread_;
 };
 
-TEST(FinishBox, TheWatcherBringsAWindowOfTheBoxThreadToTheFront)
+TEST(FinishBox, TheWatcherRaisesTheBoxAndTheAnswerIsTheButtonPressed)
 {
-    WindowThread boxThread;
-    ASSERT_TRUE(boxThread.Ready());
-    HWND other = CreateWindowExA(0, "STATIC", "KSInst other window", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
-                                 nullptr, nullptr, nullptr);
+    EXPECT_EQ(FinishBoxEventName(), EventName());
+    const bool watched = WatchedSystem();
+    const struct {
+        UINT style;
+        int press;
+    } rows[] = {
+        {0x40021, IDCANCEL},  // the restart question
+        {MB_OK, IDOK},        // no top-most style of its own
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        const char kCaption[] = "KSInst finish box test";
+        volatile bool raised = false;
+        volatile DWORD pressedAt = 0;
+        kstest::Thread answerer([&] {
+            HWND box = WaitForBox(kCaption);
+            if (!box)
+                return;
+            raised = kstest::WaitUntil([&] { return IsTopmost(box); }, watched ? 3000 : 500);
+            pressedAt = GetTickCount();
+            PostMessageA(box, WM_COMMAND, row.press, 0);
+        });
+        const int result = FinishMessageBox(nullptr, "Probe was uninstalled successfully.", kCaption, row.style);
+        const DWORD returnedAt = GetTickCount();
+        answerer.Join();
+        EXPECT_EQ(result, row.press);
+        EXPECT_EQ(raised, watched) << "only the watcher makes the box top-most under Wine";
+        EXPECT_LT(returnedAt - pressedAt, 3000u) << "the watcher is not waited for long";
+    }
+}
+
+// A window of another thread, behind another window: BringToFront clicks its frame while
+// its thread refuses activation (a CBT hook there, as a system's foreground lock would;
+// a mouse hook records the click), and the watcher brings it to the front once it may
+// be activated.
+TEST(FinishWatcher, BringsAWindowToTheFrontClickingItsFrameWhileRefused)
+{
+    g_refuseActivation = true;
+    WindowThread hooked(true);
+    ASSERT_TRUE(hooked.Ready());
+    HWND window = hooked.Window();
+    HWND other = TopLevel("KSInst front window", 0);
     ASSERT_TRUE(other);
     SetForegroundWindow(other);
-    ASSERT_TRUE(kstest::WaitUntil([&] { return GetForegroundWindow() == other; }, 2000));
-    ASSERT_FALSE(IsTopmost(boxThread.Window()));
-    POINT cursorBefore, cursorAfter;
-    GetCursorPos(&cursorBefore);
+    ASSERT_TRUE(InFrontWithin(other, 2000));
+    RECT frame;
+    GetWindowRect(window, &frame);
+    POINT cursor = {5, 5}, after;
+    SetCursorPos(cursor.x, cursor.y);
 
-    const DWORD start = GetTickCount();
-    EXPECT_EQ(ThreadProc(boxThread.Id()), 0u);
-    EXPECT_LT(GetTickCount() - start, 3000u) << "ends once the window is in front";
-    EXPECT_EQ(GetForegroundWindow(), boxThread.Window());
-    EXPECT_TRUE(IsTopmost(boxThread.Window()));
-    GetCursorPos(&cursorAfter);
-    EXPECT_EQ(cursorAfter.x, cursorBefore.x);
-    EXPECT_EQ(cursorAfter.y, cursorBefore.y);
-
-    // One attempt of its own, for a window that is not top-most: in front, and back in
-    // the normal band.
-    SetWindowPos(boxThread.Window(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetForegroundWindow(other);
-    ASSERT_TRUE(kstest::WaitUntil([&] { return GetForegroundWindow() == other; }, 2000));
-    BringToFront(boxThread.Window(), true, false);
-    EXPECT_TRUE(kstest::WaitUntil([&] { return GetForegroundWindow() == boxThread.Window(); }, 2000));
+    // The click lands on the middle of the bottom row, the cursor comes back, and the
+    // window is back in the normal band.
+    g_clicks = 0;
+    BringToFront(window, true, false);
+    Sleep(300);
+    EXPECT_EQ(g_clicks, 1);
+    EXPECT_EQ(g_clickWindow, window);
+    EXPECT_EQ(g_clickPoint.x, (frame.left + frame.right) / 2);
+    EXPECT_EQ(g_clickPoint.y, frame.bottom - 1);
+    GetCursorPos(&after);
+    EXPECT_EQ(after.x, cursor.x);
+    EXPECT_EQ(after.y, cursor.y);
+    EXPECT_FALSE(IsTopmost(window)) << "it was not top-most before";
     BringToFront(nullptr, true, true);  // not a window: nothing happens
+
+    g_refuseActivation = false;
+    SetForegroundWindow(other);
+    ASSERT_TRUE(InFrontWithin(other, 2000));
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(ThreadProc(hooked.Id()), 0u);
+    EXPECT_LT(GetTickCount() - start, 3000u) << "ends once the window is in front";
+    EXPECT_EQ(GetForegroundWindow(), window);
+    EXPECT_TRUE(IsTopmost(window));
+    GetCursorPos(&after);
+    EXPECT_EQ(after.x, cursor.x);
+    EXPECT_EQ(after.y, cursor.y);
+    g_refuseActivation = true;
     DestroyWindow(other);
 }
 
@@ -187,14 +200,13 @@ TEST(FinishBox, TheWatcherBringsAWindowOfTheBoxThreadToTheFront)
 // signal, and gives up after its 100 passes of 100 ms.
 TEST(FinishWatcher, GivesUpAfterItsPasses)
 {
-    WindowThread windowless;  // its one window is destroyed at once below
+    WindowThread windowless;
     ASSERT_TRUE(windowless.Ready());
     ShowWindow(windowless.Window(), SW_HIDE);
     const DWORD start = GetTickCount();
     EXPECT_EQ(ThreadProc(windowless.Id()), 0u);
-    const DWORD elapsed = GetTickCount() - start;
-    EXPECT_GE(elapsed, 9500u);
-    EXPECT_LT(elapsed, 20000u);
+    EXPECT_GE(GetTickCount() - start, 9500u);
+    EXPECT_LT(GetTickCount() - start, 20000u);
 }
 
 TEST(FinishWatcher, ASignalledEventOrAMissingEventEndsItAtOnce)
@@ -223,17 +235,12 @@ TEST(FinishWatcher, ASignalledEventOrAMissingEventEndsItAtOnce)
     answerer.Join();
     CloseHandle(squatter);
     // Once from the direct call, once from the box's watcher, and nothing else.
-    const std::string log = kstest::ReadFile(folder / "finish.log");
-    const std::string entry = "\r\n\r\nERROR\t";
-    const std::string line = "\r\nThreadProc(): Cannot create event";
-    const size_t first = log.find(line);
-    ASSERT_NE(first, std::string::npos) << log;
-    EXPECT_NE(log.find(line, first + 1), std::string::npos) << log;
-    EXPECT_EQ(log.find(line, log.find(line, first + 1) + 1), std::string::npos) << log;
-    size_t entries = 0;
-    for (size_t at = log.find(entry); at != std::string::npos; at = log.find(entry, at + 1))
-        ++entries;
-    EXPECT_EQ(entries, 2u) << log;
+    std::vector<std::string> errors;
+    for (const std::string& entry : kstest::LogEntriesOf(kstest::ReadFile(folder / "finish.log"))) {
+        if (entry.compare(0, 6, "ERROR ") == 0)
+            errors.push_back(entry);
+    }
+    EXPECT_EQ(errors, std::vector<std::string>(2, "ERROR ThreadProc(): Cannot create event"));
 }
 
 }  // namespace

@@ -7,30 +7,14 @@
 #include "platform/linked_folder.h"
 #include "support/restart_lists.h"
 #include "uninstall/ks_remove.h"
-#include "uninstall/uninstall_options.h"
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
-#include <string>
 #include <vector>
 
 namespace {
 
-std::string Environment(const char* name)
-{
-    char value[MAX_PATH] = {};
-    const DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
-    return length < MAX_PATH ? std::string(value, length) : std::string();
-}
-
-void MakeFolders(const std::string& path)
-{
-    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
-        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
-    CreateDirectoryA(path.c_str(), nullptr);
-}
+using kstest::Environment;
 
 bool Covers(const std::string& pending, const std::string& path)
 {
@@ -44,15 +28,13 @@ protected:
     {
         if (!IsLinkedFolder(GetFileAttributesA(link_.c_str())) || GetFileAttributesA("Q:\\") == INVALID_FILE_ATTRIBUTES)
             GTEST_SKIP() << "run by the CTest entry uninstall.guard, which maps Q: and links " << link_;
-        for (const std::string& folder :
-             {std::string("C:\\windows"), std::string("C:\\windows\\system32"), std::string("C:\\Program Files"),
-              std::string("C:\\Program Files\\Common Files"), std::string("C:\\ProgramData"),
-              std::string("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"), std::string("C:\\users"),
-              std::string("C:\\users\\Public"), home_, home_ + "\\AppData\\Roaming", home_ + "\\AppData\\Local",
+        for (const std::string& folder : std::vector<std::string>{"C:\\windows", "C:\\windows\\system32", "C:\\Program Files", "C:\\Program Files\\Common Files",
+              "C:\\ProgramData", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs", "C:\\users",
+              "C:\\users\\Public", "Q:", home_, home_ + "\\AppData\\Roaming", home_ + "\\AppData\\Local",
               home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
-              home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", home_ + "\\Desktop",
-              std::string("Q:\\"), outside_, outside_ + "\\deep"})
-            canaries_.push_back(folder + (folder.back() == '\\' ? "" : "\\") + canaryName_);
+              home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", home_ + "\\Desktop", outside_,
+              outside_ + "\\deep"})
+            canaries_.push_back(folder + "\\" + canaryName_);
         Seed();
     }
 
@@ -65,11 +47,8 @@ protected:
 
     void Seed()
     {
-        for (const std::string& canary : canaries_) {
-            MakeFolders(canary.substr(0, canary.rfind('\\')));
-            if (!kstest::FileExists(canary))
-                kstest::WriteFile(canary, "canary");
-        }
+        for (const std::string& canary : canaries_)
+            kstest::MakeFile(canary, "canary");
     }
 
     // Lost canaries, and restart deletions that would take one.
