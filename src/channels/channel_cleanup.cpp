@@ -51,7 +51,7 @@ void RemoveFolderIfOnly(const CleanupStep& step)
     const std::string file = step.path + "\\" + step.name;
     const DWORD count = ListFolder(step.path, true, "*.*", nullptr);
     if (count == 0 || (count == 1 && IsFile(file))) {
-        DeleteTree(file, DT_NO_RESTART, nullptr, nullptr, 0);
+        DeleteFolderNow(file.c_str());
         DeleteTree(step.path, step.flags, nullptr, OrNull(step.stop), step.retryDelayMs);
     } else {
         WriteLogLine(LogLevel::Info, step.text);

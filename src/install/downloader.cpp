@@ -140,10 +140,11 @@ LONG UninstallDownloader(const char* cfgPath)
     if (IsSamePath(registered, path))
         UnregisterComServer(registered);
     // A folder of that name is not the downloader: it stays.
-    const DWORD result = IsFile(path) || !Exists(path) ? DeleteTree(path, DT_NO_RESTART, nullptr, nullptr, 0)
-                                                        : static_cast<DWORD>(ERROR_ACCESS_DENIED);
-    SetLastError(result);
-    return result == ERROR_SUCCESS ? 1 : 0;
+    if (!IsFile(path) && Exists(path)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    return DeleteFolderNow(path.c_str()) ? 1 : 0;
 }
 
 }  // namespace

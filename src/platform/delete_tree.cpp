@@ -176,3 +176,10 @@ DWORD DeleteTree(const std::string& path, DWORD flags, const char* pattern, cons
     const TreeRequest request = {flags, pattern, stopFolder ? stop.c_str() : nullptr, retryDelayMs, &guard};
     return DeleteEntry(target.path, GetFileAttributesA(target.path.c_str()), request);
 }
+
+bool DeleteFolderNow(const char* path)
+{
+    const DWORD result = path ? DeleteTree(path, DT_NO_RESTART, nullptr, nullptr, 0) : ERROR_INVALID_PARAMETER;
+    SetLastError(result);
+    return result == ERROR_SUCCESS;
+}

@@ -33,6 +33,10 @@ constexpr DWORD DT_INNER = 0x8000;                 // the walk's own recursive c
 DWORD DeleteTree(const std::string& path, DWORD flags, const char* pattern, const char* stopFolder,
                  DWORD retryDelayMs);
 
+// DeleteTree of `path` with DT_NO_RESTART, no pattern, no stop folder and no retry: true
+// when that result is 0. The thread's last error is set to the result either way.
+bool DeleteFolderNow(const char* path);
+
 // The flags for a path the DeletionGuard judged: of a folder kept to its matching files
 // no subfolder goes, nor the folder, nor any parent.
 DWORD FlagsForScope(DeletionScope scope, DWORD flags);

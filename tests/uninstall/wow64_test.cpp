@@ -139,7 +139,7 @@ TEST(Wow64, TheUninstallKeyGoesFromThe32BitView)
                               &handle, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(handle);
-    kstest::SetValue(HKEY_LOCAL_MACHINE, key, "DisplayName", "KSTest");
+    kstest::SetStringValue(HKEY_LOCAL_MACHINE, key, "DisplayName", "KSTest");
     ASSERT_TRUE(exists(physical, KEY_WOW64_64KEY));
 
     kstest::ProductFixture product("uninstkey");
