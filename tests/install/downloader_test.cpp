@@ -220,4 +220,18 @@ TEST(Downloader, UninstallReleasesTheCountAndDeletesTheLastCopy)
     }
 }
 
+// Only a file is the downloader: a folder of its name in the system folder stays.
+TEST(Downloader, UninstallLeavesAFolderOfTheLibrarysName)
+{
+    DownloaderWorld world("downloader_folder");
+    EXPECT_EQ(world.Uninstall(), 1) << "nothing there, nothing to delete";
+    const std::string inside = world.installed_ + "\\inside";
+    kstest::MakeFolders(inside);
+    EXPECT_EQ(world.Uninstall(), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(kstest::FolderExists(inside));
+    RemoveDirectoryA(inside.c_str());
+    RemoveDirectoryA(world.installed_.c_str());
+}
+
 }  // namespace
