@@ -102,14 +102,6 @@ use_locale() {
     return 0
 }
 
-free_display() {
-    local n
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { echo "$n"; return; }
-    done
-    return 1
-}
-
 case "$cmd" in
 start)
     "$0" stop "$state" >/dev/null 2>&1 || true
@@ -120,9 +112,18 @@ start)
     sealed || { echo "winetest: prefix not sealed" >&2; exit 1; }
     [ "$(prefix_arch "$prefix")" = "$arch" ] || { echo "winetest: prefix is not $arch" >&2; exit 1; }
     mkdir -p "$prefix/drive_c/ksinst/bin"
-    display=$(free_display)
-    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb takes a free display itself (its lock file is made exclusively) and writes
+    # its number once it is ready: runs started at once never share a display, which
+    # the first one to stop would take away from the other.
+    rm -f "$state/display.number"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$state/display.number" >/dev/null 2>&1 &
     echo $! > "$state/xvfb.pid"
+    for _ in $(seq 1 100); do
+        grep -q '^[0-9][0-9]*$' "$state/display.number" 2>/dev/null && break
+        sleep 0.1
+    done
+    display=$(head -n 1 "$state/display.number")
+    [ -n "$display" ] || { echo "winetest: Xvfb did not start" >&2; exit 1; }
     echo ":$display" > "$state/display"
     # One server for the whole run: every cold start would carry out pending
     # delete-at-restart operations, as a reboot does.
