@@ -2,6 +2,7 @@
 #include "platform/reg_key.h"
 #include "platform/scoped_handle.h"
 #include "support/test_env.h"
+#include "support/test_thread.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,24 @@ TEST_F(LogTest, SizeLimitEmptiesTheFileBeforeTheNextEntry)
         log.Warning("after the reset");
         EXPECT_TRUE(Matches(Read(), Header(0, "1", 0) + Entry("WARNING", "after the reset"))) << Read();
     });
+}
+
+// Size 0 is no limit; entries of two threads at once stay whole.
+TEST_F(LogTest, EntriesOfTwoThreadsDoNotInterleaveAndSizeZeroIsNoLimit)
+{
+    SetOption(HKEY_CURRENT_USER, "MAX_SIZE=", 0);
+    Run([](CVLog& log) {
+        auto write = [&log](char id) {
+            for (int i = 0; i < 100; ++i)
+                log.Error("%s", std::string(600, id).c_str());
+        };
+        kstest::Thread other([&write] { write('b'); });
+        write('a');
+    });
+    const std::string bytes = Read();
+    EXPECT_EQ(bytes.find("-\r\nSTART\t"), 116u) << "never emptied";
+    const std::regex entry(Entry("ERROR", "([ab])\\1{599}"));
+    EXPECT_EQ(std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), entry), std::sregex_iterator()), 200);
 }
 
 TEST_F(LogTest, AppendKeepsTheEarlierRunsWithoutAGap)
