@@ -1,14 +1,12 @@
 // Where the configuration files are found, for modules copied into scratch folders.
 #include "config/product_locations.h"
 #include "config/util.h"
-#include "frame/log.h"
 #include "platform/delete_tree.h"
 #include "platform/reg_key.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 
 namespace {
 
@@ -107,30 +105,6 @@ TEST(Locations, DataFolderFollowsMultiUserAndLogDirAndIsMadeOnFirstUse)
     SetFileAttributesA(blocker.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
     CUtil::EnsureFolderFor((blocker + "\\KSCommon.cfg").c_str());
     EXPECT_TRUE(kstest::FolderExists(blocker));
-}
-
-TEST(Locations, ProductNameWarnsOnceWhenMissing)
-{
-    kstest::ScratchFolder folder("name");
-    kstest::TestRegKey logKey("namelog");
-    CVRegKey::CurrentUser.Create(logKey.Path().c_str(), KEY_SET_VALUE).SetDWord("ERRORS_ONLY=", 0);
-    SetEnvironmentVariableA(kstest::ProcessVariable("Velmo:CVLog:RegKey:0x").c_str(), logKey.Path().c_str());
-    g_Log.Start(folder.Path().c_str(), "names");
-
-    ModuleCopy module(folder, "mod\\KSInst.dll");
-    ProductLocations missing(module.Handle());
-    EXPECT_EQ(missing.ProductUniqueName(nullptr), "VLAgent");
-    EXPECT_EQ(missing.ProductUniqueName(nullptr), "VLAgent");
-
-    kstest::WriteFile(module.Folder() + "\\KSCommon.cfg", "[General]\r\n ObjectPrefix = Probe\r\n[]\r\n");
-    EXPECT_EQ(ProductLocations(module.Handle()).ProductUniqueName(nullptr), "Probe");
-
-    const std::vector<std::string> entries = kstest::LogEntriesOf(kstest::ReadFile(folder / "names.log"));
-    EXPECT_EQ(std::count(entries.begin(), entries.end(),
-                         "WARNING CUtil::GetProductUniqueName() - Cannot get product name from the registry"),
-              1)
-        << "logged once: the name is cached";
-    SetEnvironmentVariableA(kstest::ProcessVariable("Velmo:CVLog:RegKey:0x").c_str(), nullptr);
 }
 
 }  // namespace

@@ -39,30 +39,6 @@ TEST(ConfigSection, ReadsNumbersAsAtolDoes)
     EXPECT_EQ(document.GetSection("A\\B")->GetValue(nullptr, "default"), "default");
 }
 
-TEST(ConfigSection, SetRemoveAndEnumerate)
-{
-    ConfigDocument document = ParseText("k=1\n[S]\na=1\nk=first\nb=2\nk=second\n[]\n[s]\n[]\n[S]\n[]\n");
-    const SharedRef<ConfigSection> section = document.GetSection("S");
-    const ConfigSection copy(*section);  // shares the entries
-    ASSERT_TRUE(section->SetValue("k", "new"));
-    ASSERT_TRUE(section->SetValue("K", nullptr));
-    EXPECT_FALSE(section->SetValue(nullptr, "x"));
-    EXPECT_EQ(Dump(*section), "<a>=<1> <k>=<new> <b>=<2> <k>=<second> <K>=<>");
-    // The first entry was replaced by a new one in its place: the copy keeps the old.
-    EXPECT_EQ(copy.GetValue("k", ""), "first");
-    EXPECT_TRUE(document.SetString("S\\New\\Deeper", "x", "1"));
-    EXPECT_FALSE(document.SetString("", "x", "1") || document.SetString(nullptr, "x", "1"));
-
-    EXPECT_EQ(section->RemoveEntries("k") + section->RemoveEntries(nullptr), 2u);
-    EXPECT_EQ(document.RemoveSections("S") + document.RemoveSections(nullptr), 2u);
-    EXPECT_EQ(Dump(document), "<k>=<1> [s]{}");
-    EXPECT_EQ(Dump(*section), "<a>=<1> <b>=<2> <K>=<> [New]{[Deeper]{<x>=<1>}}");
-    EXPECT_FALSE(section->EntryAt(3));
-    EXPECT_FALSE(section->SectionAt(static_cast<size_t>(-1)));
-    section->Clear();
-    EXPECT_EQ(Dump(*section) + section->Name(), "S");
-}
-
 TEST(ConfigSection, MergeMatchesByExactNameAndSharesWhatItAdds)
 {
     const char *target = "a=1\n[S]\nx=1\n[]\n", *source = "a=2\nb=3\n[S]\nx=2\ny=2\n[]\n[T]\n[]\n";

@@ -42,13 +42,6 @@ TEST(ConfigStore, SaveAndLoadGoThroughTheFile)
     EXPECT_EQ(kstest::ReadFile(path), "[General]\r\n AppTitle = Changed\r\n New = 1\r\n[]\r\n");
     ASSERT_TRUE(loaded.Load(path.c_str(), "GENERAL", LoadMode::ValuesOnly));
     EXPECT_EQ(Dump(loaded), "[General]{<AppTitle>=<Changed> <New>=<1>}");
-    {
-        // Held open by another process without sharing: neither readable nor replaceable.
-        kstest::FileHolder holder(path);
-        ASSERT_TRUE(holder.Holding());
-        EXPECT_FALSE(loaded.Load(path.c_str()) || loaded.Save());
-    }
-    EXPECT_EQ(kstest::ReadFile(path), "[General]\r\n AppTitle = Changed\r\n New = 1\r\n[]\r\n");
 
     // No path after a failed first load; an empty document saves an empty file, which
     // cannot be loaded; a missing folder cannot be saved into.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 namespace {
 
@@ -59,15 +58,6 @@ TEST(ConfigWriter, QuotesValuesAReaderWouldChange)
     ConfigDocument document;
     document.SetValue("k", "  padded  ");
     EXPECT_EQ(ParseText(Serialized(document)).GetValue("k", "?"), "padded");
-}
-
-TEST(ConfigWriter, SerializeAppendsAtTheOffsetKeepingWhatIsBefore)
-{
-    SerializationBuffer buffer;
-    ASSERT_TRUE(buffer.MakeRoom(0, 17));
-    memcpy(buffer.Data(), "seventeen bytes..", 17);
-    const size_t end = Serialize(ParseText("[A]\nk=v\n[]\n"), buffer, 17, 1, 0, false);
-    EXPECT_EQ(std::string(buffer.Data(), end), "seventeen bytes.. [A]\r\n  k = v\r\n []\r\n");
 }
 
 }  // namespace

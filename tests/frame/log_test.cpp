@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 #include <regex>
-#include <vector>
 
 namespace {
 
@@ -120,6 +118,24 @@ TEST_F(LogTest, SizeLimitEmptiesTheFileBeforeTheNextEntry)
     });
 }
 
+// Size 0 is no limit; entries of two threads at once stay whole.
+TEST_F(LogTest, EntriesOfTwoThreadsDoNotInterleaveAndSizeZeroIsNoLimit)
+{
+    SetOption(HKEY_CURRENT_USER, "MAX_SIZE=", 0);
+    Run([](CVLog& log) {
+        auto write = [&log](char id) {
+            for (int i = 0; i < 100; ++i)
+                log.Error("%s", std::string(600, id).c_str());
+        };
+        kstest::Thread other([&write] { write('b'); });
+        write('a');
+    });
+    const std::string bytes = Read();
+    EXPECT_EQ(bytes.find("-\r\nSTART\t"), 116u) << "never emptied";
+    const std::regex entry(Entry("ERROR", "([ab])\\1{599}"));
+    EXPECT_EQ(std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), entry), std::sregex_iterator()), 200);
+}
+
 TEST_F(LogTest, AppendKeepsTheEarlierRunsWithoutAGap)
 {
     SetOption(HKEY_CURRENT_USER, "APPEND=", 1);
@@ -189,32 +205,6 @@ TEST_F(LogTest, FolderComesFromTheVariableOrFallsBackToTheTemporaryFolder)
     EXPECT_FALSE(kstest::FolderExists("C:\\kstest_not_created"));
     EXPECT_TRUE(kstest::FileExists(fallback));
     DeleteFileA(fallback.c_str());
-}
-
-// Also the size limit 0: the entries add up to more than the default limit of 100 KB.
-TEST_F(LogTest, EntriesOfSeveralThreadsDoNotInterleave)
-{
-    SetOption(HKEY_CURRENT_USER, "MAX_SIZE=", 0);
-    Run([](CVLog& log) {
-        std::vector<std::unique_ptr<kstest::Thread>> threads;
-        for (char id = 'a'; id < 'e'; ++id) {
-            threads.push_back(std::make_unique<kstest::Thread>([&log, id] {
-                for (int i = 0; i < 50; ++i)
-                    log.Error("%s", std::string(600, id).c_str());
-            }));
-        }
-    });
-    const std::string bytes = Read();
-    EXPECT_EQ(bytes.find("-\r\nSTART\t"), 116u) << "never emptied";
-    const std::regex entry(Entry("ERROR", "([a-d])\\1{599}"));
-    EXPECT_EQ(std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), entry), std::sregex_iterator()), 200);
-}
-
-TEST_F(LogTest, LoadingTheModuleWritesItsLogUntilUnload)
-{
-    SetEnvironmentVariableA(kDirVariable.c_str(), folder_.Path().c_str());
-    ASSERT_TRUE(kstest::ModuleUnderTest().Handle());
-    EXPECT_TRUE(Matches(Read(), Header(1, "100", 0) + kStart + kFinish)) << Read();
 }
 
 }  // namespace

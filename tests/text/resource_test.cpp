@@ -36,15 +36,4 @@ TEST(ResourceStrings, TheSystemLanguagePicksTheTableAndMessagesTakeTheName)
         EXPECT_TRUE(FindResourceExA(module.Handle(), RT_DIALOG, MAKEINTRESOURCEA(101), language)) << language;
 }
 
-TEST(ResourceStrings, LongStringsAreLoadedWhole)
-{
-    // This program's own table holds strings whose id is their length.
-    for (UINT length : {255u, 256u, 600u}) {
-        std::string text;
-        ASSERT_TRUE(LoadResourceString(text, GetModuleHandleA(nullptr), length)) << length;
-        EXPECT_EQ(text.size(), length);
-        EXPECT_EQ(text.back(), static_cast<char>('a' + (length - 1) % 26)) << length;
-    }
-}
-
 }  // namespace
