@@ -225,6 +225,25 @@ TEST_F(ChannelCleanup, LeaveLogsAndLeaveStatistics)
     EXPECT_TRUE(kstest::FileExists(commonStats_ + "\\X1.dat"));
 }
 
+TEST_F(ChannelCleanup, FileInUseIsScheduledOrLeft)
+{
+    const std::string news = root_ + "\\Channels\\newsA";
+    for (const bool noRestart : {false, true}) {
+        Build({{"http://a", "newsA"}});
+        kstest::MakeFile(news + "\\busy.dat");
+        ChannelCleanupOptions options;
+        options.noRestart = noRestart;
+        {
+            kstest::FileHolder holder(news + "\\busy.dat");
+            ASSERT_TRUE(holder.Holding());
+            EXPECT_EQ(Cleanup("[Channels]\r\n[ChanA]\r\n URL = http://a\r\n[]\r\n[]\r\n", options), 1);
+        }
+        EXPECT_EQ(kstest::PendingDeletionsBelow(news, true).empty(), noRestart);
+        ExpectExisting({news + "\\busy.dat"}, true);
+        machine_.Remove(root_);
+    }
+}
+
 TEST_F(ChannelCleanup, HostileLocationsStayInsideTheChannelsFolders)
 {
     const std::string windows = kstest::WindowsFolder(), system = kstest::SystemFolder();
