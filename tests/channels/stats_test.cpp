@@ -1,5 +1,6 @@
 // Statistics values in the current user's, the common and every profile's vluser.cfg,
 // against the machine's real data folders and a profile list with extra users.
+#include "channels/stats_locations.h"
 #include "machine_fixture.h"
 #include "support/test_env.h"
 
@@ -46,6 +47,9 @@ TEST_F(Stats, EachModeWritesItsOwnFiles)
             << profile;
     }
     EXPECT_EQ(kstest::ReadFile(CommonFile()), "[Cache]\r\n Hits = 2\r\n[]\r\n");
+
+    // Mode 2 writes each profile's file by its path from the profile folder on.
+    EXPECT_EQ(MakeProfileRelative(UserFile()), "Roaming\\Velm\\vlny\\vluser.cfg");
 
     // A null value deletes the key, a null key the section; an emptied file goes.
     EXPECT_EQ(set_("Other", "Seen", nullptr, 2), 1u);
