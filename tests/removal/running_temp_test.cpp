@@ -155,4 +155,20 @@ TEST(RunningTemp, TheTemporaryCopyIsScheduledWithoutARestart)
     }
 }
 
+// "/oneprocess": both phases in this process. The loaded module keeps its folder busy,
+// so both are scheduled for the restart, and the result asks for it.
+TEST(RunningTemp, OneProcessRunsBothPhasesAndSchedulesTheLoadedModule)
+{
+    SampleProduct product("one_process");
+    product.Folder().MakeFile("prog dir\\data\\a.txt");
+    product.WriteCfg("KSCommon.cfg", "[General]\nPath=" + product.ProductFolder() + "\nObjectPrefix=KSTestOneProcess\n");
+    const std::string switches = "/oneprocess /s \"/cfg=" + product.ProductFolder() + "\\KSCommon.cfg\"";
+    RestartNeeded = false;
+    EXPECT_EQ(UninstallMain(product.Load(), 0, switches.c_str(), SW_SHOWNORMAL), 3010u);
+    EXPECT_FALSE(kstest::FolderExists(product.ProductFolder() + "\\data"));
+    const std::vector<std::string> pending = kstest::PendingDeletionsBelow(product.ProductFolder(), true);
+    for (const std::string& path : {product.ModulePath(), product.ProductFolder()})
+        EXPECT_NE(std::find(pending.begin(), pending.end(), path), pending.end()) << path;
+}
+
 }  // namespace

@@ -109,15 +109,6 @@ inline bool ValueExists(HKEY root, const std::string& key, const char* value)
     return GetStringValue(root, key, value, "<none>") != "<none>";
 }
 
-// The variable's value; "<unset>" when missing.
-inline std::string Variable(const char* name)
-{
-    char value[1024] = {};
-    if (!GetEnvironmentVariableA(name, value, sizeof(value)) && GetLastError() == ERROR_ENVVAR_NOT_FOUND)
-        return "<unset>";
-    return value;
-}
-
 // The first visible window of class "#32770" of this process that holds (or, with
 // `withBar` false, lacks) a progress bar 1000; null after `timeoutMs`.
 inline HWND WaitForDialog(bool withBar, DWORD timeoutMs = 10000)

@@ -76,7 +76,7 @@ TEST(FirstPhase, EarlyStopsChangeNothing)
         EXPECT_EQ(g_UninstallOptions.errorMessage, row.message);
         EXPECT_TRUE(kstest::FileExists(sentinel));
         EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRun, kstest::kUniqueName));
-        EXPECT_EQ(kstest::Variable(kAppNameVariable), "<unset>");
+        EXPECT_EQ(kstest::Environment(kAppNameVariable), "");
     }
     kstest::DeleteValue(HKEY_CURRENT_USER, kRun, kstest::kUniqueName);
 
@@ -89,7 +89,7 @@ TEST(FirstPhase, EarlyStopsChangeNothing)
     answerer.Join();
     EXPECT_TRUE(product.Logged("ERROR KSRemove::UninstallFirstPhase() - could not create progress dialog"));
     EXPECT_TRUE(kstest::FileExists(sentinel));
-    EXPECT_EQ(kstest::Variable(kAppNameVariable), "<unset>");
+    EXPECT_EQ(kstest::Environment(kAppNameVariable), "");
 }
 
 // Every step, checked at the stage that follows it: what must be done by then, and
@@ -193,10 +193,10 @@ TEST(FirstPhase, EveryStepHasRunByItsStageAndNoneBefore)
                                "\\ignore_me.exe  -quit"));
 
     // Hand-over: the folder kept the running program, so it is handed on.
-    EXPECT_EQ(kstest::Variable(kAppNameVariable), "KSTest");
-    EXPECT_EQ(kstest::Variable(kDelFileVariable), prod + "\\KSInst.dll");
-    EXPECT_EQ(kstest::Variable(kDelDirVariable), prod);
-    EXPECT_EQ(kstest::Variable(kRebootVariable), "0");
+    EXPECT_EQ(kstest::Environment(kAppNameVariable), "KSTest");
+    EXPECT_EQ(kstest::Environment(kDelFileVariable), prod + "\\KSInst.dll");
+    EXPECT_EQ(kstest::Environment(kDelDirVariable), prod);
+    EXPECT_EQ(kstest::Environment(kRebootVariable), "0");
     SetEnvironmentVariableA("KSTEST_FP_OUTSIDE", nullptr);
     kstest::RemoveTestTree(prod);
 }
