@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -198,7 +199,10 @@ TEST(FinishWatcher, GivesUpAfterItsPasses)
 // event and ends at once; the box is shown and answered all the same.
 TEST(FinishWatcher, AnEventNameTakenByAnotherObjectEndsItAtOnce)
 {
-    HANDLE squatter = CreateMutexA(nullptr, FALSE, FinishBoxEventName().c_str());
+    char name[96];
+    std::snprintf(name, sizeof(name), "Velm:KSREMOVE:FinishMessageBox:ThreadEvent:0x%x",
+                  static_cast<unsigned>(GetCurrentProcessId()));
+    HANDLE squatter = CreateMutexA(nullptr, FALSE, name);
     ASSERT_TRUE(squatter);
     const DWORD start = GetTickCount();
     EXPECT_EQ(ThreadProc(GetCurrentThreadId()), 0u);
