@@ -21,12 +21,6 @@ constexpr char kProductRoot[] = "\\Velm\\VLUpdate\\Kestrel";
 
 const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
-bool IsFile(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 void WriteLogLine(LogLevel level, const std::string& text)
 {
     switch (level) {
@@ -50,7 +44,7 @@ void RemoveFolderIfOnly(const CleanupStep& step)
 {
     const std::string file = step.path + "\\" + step.name;
     const DWORD count = ListFolder(step.path, true, "*.*", nullptr);
-    if (count == 0 || (count == 1 && IsFile(file))) {
+    if (count == 0 || (count == 1 && IsExistingFile(file))) {
         DeleteFolderNow(file.c_str());
         DeleteTree(step.path, step.flags, nullptr, OrNull(step.stop), step.retryDelayMs);
     } else {

@@ -1,5 +1,7 @@
 #include "channels/channel_index.h"
 
+#include "platform/paths.h"
+
 #include <windows.h>
 
 namespace {
@@ -8,11 +10,7 @@ constexpr char kLocationSection[] = "location";
 
 }  // namespace
 
-bool ChannelIndexFile::Exists() const
-{
-    const DWORD attributes = GetFileAttributesA(path_.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool ChannelIndexFile::Exists() const { return IsExistingFile(path_); }
 
 std::string ChannelIndexFile::Location(const std::string& url) const
 {

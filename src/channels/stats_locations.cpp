@@ -12,12 +12,6 @@ constexpr char kMakerFolder[] = "Velm";
 constexpr char kStatsFolder[] = "vlny";
 constexpr char kStatsFileName[] = "vluser.cfg";
 
-bool IsFolder(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 }  // namespace
 
 std::string AppDataFolder(bool common)
@@ -33,7 +27,7 @@ std::string StatsFolder(bool common)
 {
     const std::string appData = AppDataFolder(common);
     const std::string folder = appData + "\\" + kMakerFolder + "\\" + kStatsFolder;
-    if (IsFolder(folder) || CreateFolderTree(folder))
+    if (IsExistingFolder(folder) || CreateFolderTree(folder))
         return folder;
     return appData;
 }

@@ -12,20 +12,6 @@ namespace {
 
 constexpr DWORD kRetryDelayMs = 500;
 
-bool IsFile(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool FolderExists(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 struct Change {
     bool changed = false;
     bool sectionMissing = false;
@@ -66,7 +52,8 @@ Change DeleteSections(ConfigDocument& document, const char* section)
 // the write and put back afterwards, whether the save succeeded or not.
 bool SaveKeepingAttributes(ConfigDocument& document, const std::string& attributePath, const char* cfgPath)
 {
-    const DWORD attributes = IsFile(attributePath) ? GetFileAttributesA(attributePath.c_str()) : FILE_ATTRIBUTE_ARCHIVE;
+    const DWORD attributes =
+        IsExistingFile(attributePath) ? GetFileAttributesA(attributePath.c_str()) : FILE_ATTRIBUTE_ARCHIVE;
     SetFileAttributesA(attributePath.c_str(), FILE_ATTRIBUTE_ARCHIVE);
     const bool saved = document.SaveAs(cfgPath, 0, false);
     SetFileAttributesA(attributePath.c_str(), attributes);
@@ -81,7 +68,7 @@ LONG SetConfigParam(const char* cfgPath, const char* section, const char* key, c
         return 0;
     std::string path = cfgPath;
     TrimRight(path, '\\');
-    const bool isFile = IsFile(path);
+    const bool isFile = IsExistingFile(path);
     const bool deletion = !section || !key || !value;
 
     if (deletion && !isFile)
@@ -94,12 +81,12 @@ LONG SetConfigParam(const char* cfgPath, const char* section, const char* key, c
         if (deletion)
             return 0;
         // An empty or unreadable file is replaced; a missing one needs its folder.
-        if (!isFile && !Exists(path)) {
+        if (!isFile && !PathExists(path)) {
             std::string folder = GetDirectory(path);
             TrimRight(folder, '\\');
-            if (!FolderExists(folder))
+            if (!IsExistingFolder(folder))
                 CreateFolderTree(folder.c_str());
-            if (!FolderExists(folder))
+            if (!IsExistingFolder(folder))
                 return 0;
         }
     }

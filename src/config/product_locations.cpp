@@ -15,8 +15,6 @@ constexpr char kCfgExtension[] = ".cfg";
 constexpr char kDataFolderPart[] = "\\Velm\\VLUpdate\\Kestrel";
 constexpr char kDefaultProductName[] = "VLAgent";
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 }  // namespace
 
 // The file name of `module`; for a null module, this module's file (or the host's when
@@ -65,7 +63,7 @@ std::string ProductLocations::CfgPath(bool inDataFolder, HMODULE module)
     }
 
     if (!inDataFolder) {
-        if (!module && Exists(productCfgBesideModule_))
+        if (!module && PathExists(productCfgBesideModule_))
             return productCfgBesideModule_;
         if (moduleCfgBesideModule_.empty()) {
             // Without a name the item stays empty and the next call tries again.
@@ -75,7 +73,7 @@ std::string ProductLocations::CfgPath(bool inDataFolder, HMODULE module)
         }
         if (module)
             return moduleCfgBesideModule_;
-        return Exists(moduleCfgBesideModule_) ? moduleCfgBesideModule_ : productCfgBesideModule_;
+        return PathExists(moduleCfgBesideModule_) ? moduleCfgBesideModule_ : productCfgBesideModule_;
     }
 
     if (productCfgInDataFolder_.empty()) {
@@ -83,7 +81,7 @@ std::string ProductLocations::CfgPath(bool inDataFolder, HMODULE module)
         if (!productCfgInDataFolder_.empty())
             CUtil::EnsureFolderFor(productCfgInDataFolder_.c_str());
     }
-    if (!module && Exists(productCfgInDataFolder_))
+    if (!module && PathExists(productCfgInDataFolder_))
         return productCfgInDataFolder_;
     if (moduleCfgInDataFolder_.empty()) {
         const std::string name = ModuleFileName(module, true);
@@ -93,7 +91,7 @@ std::string ProductLocations::CfgPath(bool inDataFolder, HMODULE module)
     }
     if (module)
         return moduleCfgInDataFolder_;
-    return Exists(moduleCfgInDataFolder_) ? moduleCfgInDataFolder_ : productCfgInDataFolder_;
+    return PathExists(moduleCfgInDataFolder_) ? moduleCfgInDataFolder_ : productCfgInDataFolder_;
 }
 
 std::string ProductLocations::ProductUniqueName(const ConfigSection* cfg)

@@ -23,14 +23,6 @@ namespace {
 constexpr char kSection[] = "VLDown";
 constexpr DWORD kRetryDelayMs = 500;
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsFile(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The version text of a file; empty when it has none.
 std::string VersionOf(const std::string& path)
 {
@@ -66,7 +58,7 @@ void CountInstalledCopy(const char* cfgPath, bool copied, const std::string& reg
         if (copied) {
             key.SetDWord(destination.c_str(), previous + 1);
             // Only a file is ever taken for the old copy: a registered folder stays.
-            if (!registered.empty() && !IsSamePath(registered, destination) && IsFile(registered)) {
+            if (!registered.empty() && !IsSamePath(registered, destination) && IsExistingFile(registered)) {
                 DeleteTree(registered, 0, nullptr, nullptr, kRetryDelayMs);
                 key.DeleteValue(registered.c_str());
             }
@@ -92,7 +84,7 @@ LONG InstallDownloader(const char* cfgPath, const char* sourceFolder)
     TrimRight(folder, ' ');
     std::string source;
     FormatString(source, "%s\\%s", folder.c_str(), name.c_str());
-    if (!Exists(source))
+    if (!PathExists(source))
         copy = false;
 
     const std::string registered = GetInprocServerPath(clsid);
@@ -140,7 +132,7 @@ LONG UninstallDownloader(const char* cfgPath)
     if (IsSamePath(registered, path))
         UnregisterComServer(registered);
     // A folder of that name is not the downloader: it stays.
-    if (!IsFile(path) && Exists(path)) {
+    if (!IsExistingFile(path) && PathExists(path)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return 0;
     }

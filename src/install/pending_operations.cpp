@@ -22,14 +22,6 @@ constexpr char kNtPrefix[] = "\\??\\";
 constexpr char kNtReplacePrefix[] = "!\\??\\";
 constexpr DWORD kFirstSectionBuffer = 4096;
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsFolder(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool StartsWith(const std::string& text, const char* prefix) { return text.compare(0, strlen(prefix), prefix) == 0; }
 
 // The short form of an existing path, trailing backslashes stripped before and after.
@@ -89,12 +81,12 @@ void ProcessPendingRenames(const std::string& buffer, std::vector<std::string>& 
             target.erase(0, 4);
         else if (StartsWith(target, kNtReplacePrefix))
             target.erase(0, 5);
-        if (!Exists(source) || (!target.empty() && !Exists(target))) {
+        if (!PathExists(source) || (!target.empty() && !PathExists(target))) {
             SkipPair(rawTarget, rawSource);
             continue;
         }
         if (target.empty())
-            target = IsFolder(source) ? kDeleteFolderTarget : kDeleteFileTarget;
+            target = IsExistingFolder(source) ? kDeleteFolderTarget : kDeleteFileTarget;
         else
             target = ShortPath(target);
         AddPair(list, target, ShortPath(source));
@@ -111,7 +103,7 @@ void ProcessWininitLines(const std::string& buffer, std::vector<std::string>& li
         if (equals == std::string::npos)
             continue;
         const std::string target = line.substr(0, equals), source = line.substr(equals + 1);
-        if (!Exists(source) || (!IsDeletionTarget(target) && !Exists(target))) {
+        if (!PathExists(source) || (!IsDeletionTarget(target) && !PathExists(target))) {
             SkipPair(target, source);
             continue;
         }
@@ -122,7 +114,7 @@ void ProcessWininitLines(const std::string& buffer, std::vector<std::string>& li
 // Whether a pair of the working list still passes the checks for being scheduled.
 bool StillApplies(const std::string& target, const std::string& source)
 {
-    return Exists(source) && (IsDeletionTarget(target) || Exists(target));
+    return PathExists(source) && (IsDeletionTarget(target) || PathExists(target));
 }
 
 void RescheduleInPendingRenames(const std::vector<std::string>& list)
@@ -184,7 +176,7 @@ bool ReadPendingRenames(std::string& buffer)
 
 bool ReadWininit(std::string& buffer)
 {
-    if (!Exists(WininitPath())) {
+    if (!PathExists(WininitPath())) {
         g_Log.Info("KSWise: GetUninstallStrings() Wininit.ini doesn't exist");
         return false;
     }

@@ -10,6 +10,12 @@
 #undef GetFileTitle
 #endif
 
+// What the file system shows at `path`, by its attributes: false where they cannot be
+// read.
+bool PathExists(const std::string& path);
+bool IsExistingFile(const std::string& path);
+bool IsExistingFolder(const std::string& path);
+
 // The part after the last backslash, stripped of backslashes at both ends; the whole
 // path, stripped likewise, when it has no backslash.
 std::string GetFileName(const std::string& path);
