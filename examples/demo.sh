@@ -126,21 +126,7 @@ heading "3. Uninstall as the list of installed programs does"
 if exported ExUninstall; then
     command=$(regval "$uninstkey" UninstallString)
     echo "> $command"
-    # The command line exactly as stored, run by the command interpreter.
-    printf '@%s\r\n' "$command" > "$drive/uninstall-sample.bat"
-    rm -f "$drive/boxes.log" "$drive/boxes.stop"
-    timeout 150 "$winetest" run "$state" "$build/bin/sample_boxanswer.exe" 'C:\boxes.log' 'C:\boxes.stop' 120000 >/dev/null 2>&1 &
-    answerer=$!
-    timeout 120 "$winetest" wine "$state" cmd /c 'C:\uninstall-sample.bat' >/dev/null 2>&1
-    # The first phase has ended; the running-temp copy ends with its finish box or the
-    # restart question.
-    for _ in $(seq 1 600); do
-        grep -qiE 'uninstalled|restart|failed' "$drive/boxes.log" 2>/dev/null && break
-        sleep 0.1
-    done
-    sleep 1
-    touch "$drive/boxes.stop"
-    wait "$answerer" 2>/dev/null
+    uninstall_as_listed "$command" 120
     echo "--- message boxes, as answered"
     tr -d '\r' < "$drive/boxes.log" 2>/dev/null | sed 's/^/    /'
     pending=$(wcmd reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations | grep -c REG_MULTI_SZ)

@@ -189,22 +189,8 @@ fi
 echo "== removal through the registered uninstall command"
 if exported ExUninstall; then
     command=$(regval "$uninstkey" UninstallString)
-    # The command line exactly as stored, run by the command interpreter; the boxes are
-    # answered as a person would (Yes to the question, OK to the finish box).
-    printf '@%s\r\n' "$command" > "$drive/uninstall-sample.bat"
-    rm -f "$drive/boxes.log" "$drive/boxes.stop"
-    timeout 100 "$winetest" run "$state" "$build/bin/sample_boxanswer.exe" 'C:\boxes.log' 'C:\boxes.stop' 90000 >/dev/null 2>&1 &
-    answerer=$!
-    timeout 90 "$winetest" wine "$state" cmd /c 'C:\uninstall-sample.bat' >/dev/null 2>&1
+    uninstall_as_listed "$command" 90
     expect "first phase ended in time" "$?" "0"
-    # The running-temp phase ends with its finish box or the restart question.
-    for _ in $(seq 1 600); do
-        grep -qiE 'uninstalled|restart|failed' "$drive/boxes.log" 2>/dev/null && break
-        sleep 0.1
-    done
-    sleep 1
-    touch "$drive/boxes.stop"
-    wait "$answerer"
     tr -d '\r' < "$drive/boxes.log" 2>/dev/null | sed 's/^/      box: /'
     grep -qi 'Are you sure' "$drive/boxes.log" 2>/dev/null && ok "removal asked first" || fail "no confirmation question"
     grep -qiE 'uninstalled successfully|restart' "$drive/boxes.log" 2>/dev/null && ok "removal finished" || fail "no finish box"
