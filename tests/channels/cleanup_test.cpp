@@ -22,12 +22,29 @@ constexpr char kThreeChannels[] =
     "[ChanA]\r\n URL = http://a/\r\n[]\r\n"
     "[ChanB]\r\n URL = http://b\r\n StatsCacheId = Y\r\n[]\r\n"
     "[ChanKeep]\r\n URL = http://keep\r\n Uninstall = 0\r\n StatsCacheId = K\r\n[]\r\n[]\r\n";
+constexpr char kTwoChannels[] = "[Channels]\r\n DefaultStatsCacheId = X\r\n[ChanA]\r\n URL = http://a\r\n[]\r\n"
+                                "[ChanB]\r\n URL = http://b\r\n StatsCacheId = Y\r\n[]\r\n[]\r\n";
+
+// `base` + "\" + each of `names`.
+std::vector<std::string> Below(const std::string& base, const std::vector<const char*>& names)
+{
+    std::vector<std::string> paths;
+    for (const char* name : names)
+        paths.push_back(base + "\\" + name);
+    return paths;
+}
 
 // Whether each of `paths` (file or folder) exists as `exists` says.
 void ExpectExisting(const std::vector<std::string>& paths, bool exists)
 {
     for (const std::string& path : paths)
         EXPECT_EQ(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES, exists) << path;
+}
+
+void MakeFiles(const std::vector<std::string>& paths, const std::string& bytes = "x")
+{
+    for (const std::string& path : paths)
+        kstest::MakeFile(path, bytes);
 }
 
 class ChannelCleanup : public testing::Test {
@@ -65,33 +82,30 @@ protected:
         for (const auto& channel : channels) {
             const std::string location = channel.second;
             const std::string folder = location.substr(location.rfind('\\') + 1);
-            kstest::MakeFile(root_ + "\\Channels\\" + folder + "\\item.txt");
+            MakeFiles({root_ + "\\Channels\\" + folder + "\\item.txt", root_ + "\\Triggers\\" + folder + ".trg"});
             SetLocation(channel.first, location);
-            kstest::MakeFile(root_ + "\\Triggers\\" + folder + ".trg");
             for (const std::string& profile : machine_.Profiles())
                 kstest::MakeFile(UserRoot(profile) + "\\Channels\\" + folder + "\\x.txt");
             for (const std::string& sid : machine_.LoadedSids())
                 kstest::SetStringValue(HKEY_USERS, sid + kSessions + channel.first, "State", "1");
         }
+        MakeFiles(Below(commonStats_, {"X1.dat", "X2.dat", "Y1.dat", "K1.dat", "counter.cfg"}));
         kstest::MakeFile(commonStats_ + "\\vluser.cfg", kStatsText);
-        for (const char* file : {"X1.dat", "X2.dat", "Y1.dat", "K1.dat", "counter.cfg"})
-            kstest::MakeFile(commonStats_ + "\\" + file);
         for (const std::string& profile : machine_.Profiles()) {
             kstest::MakeFile(UserStats(profile) + "\\vluser.cfg", kStatsText);
             kstest::MakeFile(UserRoot(profile) + "\\Prod\\KSCommon.cfg", kUserCfgText);
-            for (const char* file : {"\\X1.dat", "\\K1.dat"})
-                kstest::MakeFile(UserStats(profile) + file);
-            for (const char* file : {"a.exc", "b.cfg", "c.ini", "d.xml", "e.log", "keep.txt", "DB\\db.dat", "VTRX_Cache\\c.dat"})
-                kstest::MakeFile(UserRoot(profile) + "\\Prod\\" + file);
+            MakeFiles(Below(UserStats(profile), {"X1.dat", "K1.dat"}));
+            MakeFiles(Below(UserRoot(profile) + "\\Prod", {"a.exc", "b.cfg", "c.ini", "d.xml", "e.log", "keep.txt",
+                                                          "DB\\db.dat", "VTRX_Cache\\c.dat"}));
         }
-        for (const char* file : {"a.exc", "b.cfg", "c.ini", "d.xml", "e.log", "keep.txt", "sub\\f.log"})
-            kstest::MakeFile(root_ + "\\Prod\\" + file);
+        MakeFiles(Below(root_ + "\\Prod", {"a.exc", "b.cfg", "c.ini", "d.xml", "e.log", "keep.txt", "sub\\f.log"}));
     }
 
-    void ExpectSessions(const char* url, bool exist) const
+    void ExpectSessions(const std::vector<const char*>& urls, bool exist) const
     {
-        for (const std::string& sid : machine_.LoadedSids())
-            EXPECT_EQ(kstest::RegKeyExists(HKEY_USERS, sid + kSessions + url), exist) << sid << " " << url;
+        for (const char* url : urls)
+            for (const std::string& sid : machine_.LoadedSids())
+                EXPECT_EQ(kstest::RegKeyExists(HKEY_USERS, sid + kSessions + url), exist) << sid << " " << url;
     }
 
     kstest::MachineFixture machine_;
@@ -118,24 +132,21 @@ TEST_F(ChannelCleanup, PlainRemovalThroughTheExport)
         ExpectExisting({UserRoot(profile) + "\\Channels\\keepC\\x.txt", UserStats(profile) + "\\K1.dat"}, true);
         EXPECT_EQ(kstest::ReadFile(UserStats(profile) + "\\vluser.cfg"), "[K]\r\n a = 1\r\n[]\r\n") << profile;
     }
-    ExpectSessions("http://a", false);
-    ExpectSessions("http://b", false);
-    ExpectSessions("http://keep", true);
+    ExpectSessions({"http://a", "http://b"}, false);
+    ExpectSessions({"http://keep"}, true);
     EXPECT_FALSE(kstest::RegKeyExists(HKEY_USERS, kstest::kLoggedOffSid)) << "no hive is left loaded";
     // Caches X (the default) and Y go; K, used by the kept channel, and counter.cfg stay.
     EXPECT_EQ(kstest::ReadFile(commonStats_ + "\\vluser.cfg"), "[K]\r\n a = 1\r\n[]\r\n");
-    ExpectExisting({commonStats_ + "\\X1.dat", commonStats_ + "\\X2.dat", commonStats_ + "\\Y1.dat"}, false);
-    ExpectExisting({commonStats_ + "\\K1.dat", commonStats_ + "\\counter.cfg"}, true);
+    ExpectExisting(Below(commonStats_, {"X1.dat", "X2.dat", "Y1.dat"}), false);
+    ExpectExisting(Below(commonStats_, {"K1.dat", "counter.cfg"}), true);
     EXPECT_TRUE(kstest::PendingDeletionsBelow(machine_.CommonAppData() + "\\Velm", false).empty());
 }
 
 TEST_F(ChannelCleanup, EverythingGoesWhenNothingIsShared)
 {
     Build({{"http://a", "newsA"}, {"http://b", "newsB"}});
-    const std::string cfg = "[Channels]\r\n DefaultStatsCacheId = X\r\n[ChanA]\r\n URL = http://a\r\n[]\r\n"
-                            "[ChanB]\r\n URL = http://b\r\n StatsCacheId = Y\r\n[]\r\n[]\r\n";
     // K is no channel's cache: the common statistics folder keeps K1.dat, then goes without it.
-    EXPECT_EQ(Cleanup(cfg), 2);
+    EXPECT_EQ(Cleanup(kTwoChannels), 2);
     EXPECT_TRUE(kstest::FolderExists(commonStats_)) << "K1.dat is more than counter.cfg";
     EXPECT_FALSE(kstest::FolderExists(root_)) << "channels.ini alone does not keep the channels folder";
     for (const std::string& profile : machine_.Profiles()) {
@@ -153,12 +164,10 @@ TEST_F(ChannelCleanup, EverythingGoesWhenNothingIsShared)
     for (const auto& row : rows) {
         machine_.Remove(velm);
         kstest::MakeFolders(commonStats_);
-        for (const char* file : row.files)
-            kstest::MakeFile(commonStats_ + "\\" + file);
-        EXPECT_EQ(Cleanup(cfg), 0);
+        MakeFiles(Below(commonStats_, row.files));
+        EXPECT_EQ(Cleanup(kTwoChannels), 0);
         EXPECT_EQ(kstest::FolderExists(velm), row.stays) << row.files.size();
-        for (const char* file : row.files)
-            EXPECT_EQ(kstest::FileExists(commonStats_ + "\\" + file), row.stays) << file;
+        ExpectExisting(Below(commonStats_, row.files), row.stays);
     }
     EXPECT_TRUE(kstest::FolderExists(machine_.CommonAppData()));
 }
@@ -180,30 +189,23 @@ TEST_F(ChannelCleanup, UpgradeRemovesOnlyWhatTheNewConfigurationDropped)
     ExpectExisting({root_ + "\\Channels\\oldC", commonStats_ + "\\K1.dat"}, false);
     ExpectExisting({root_ + "\\Channels\\newsA", root_ + "\\Channels\\newsB", commonStats_ + "\\X1.dat"}, true);
     EXPECT_EQ(Location("http://a") + "|" + Location("http://old"), "newsA|");
-    ExpectSessions("http://a", true);
-    ExpectSessions("http://old", false);
+    ExpectSessions({"http://a"}, true);
+    ExpectSessions({"http://old"}, false);
     EXPECT_EQ(kstest::ReadFile(commonStats_ + "\\vluser.cfg"), "[X]\r\n a = 1\r\n[]\r\n[Y]\r\n a = 1\r\n[]\r\n");
 
     // Only *.exc and *.log go from the product folders; subfolders are not filtered.
-    const std::vector<std::string> gone = {"\\a.exc", "\\e.log"}, kept = {"\\b.cfg", "\\c.ini", "\\d.xml", "\\keep.txt"};
     for (const std::string& profile : machine_.Profiles()) {
         const std::string product = UserRoot(profile) + "\\Prod";
-        for (const std::string& file : gone)
-            EXPECT_FALSE(kstest::FileExists(product + file)) << product + file;
-        for (const std::string& file : kept)
-            EXPECT_TRUE(kstest::FileExists(product + file)) << product + file;
-        ExpectExisting({product + "\\DB", product + "\\VTRX_Cache"}, false);
+        ExpectExisting(Below(product, {"a.exc", "e.log", "DB", "VTRX_Cache"}), false);
+        ExpectExisting(Below(product, {"b.cfg", "c.ini", "d.xml", "keep.txt"}), true);
         // The old channel's section leaves every profile's configuration but the default user's.
         EXPECT_EQ(kstest::ReadFile(product + "\\KSCommon.cfg"),
                   profile == machine_.Profiles().back() ? kUserCfgText
                                                         : "[Channels]\r\n [ChanA]\r\n  URL = http://a\r\n []\r\n[]\r\n")
             << profile;
     }
-    for (const std::string& file : gone)
-        EXPECT_FALSE(kstest::FileExists(root_ + "\\Prod" + file)) << file;
-    for (const std::string& file : kept)
-        EXPECT_TRUE(kstest::FileExists(root_ + "\\Prod" + file)) << file;
-    EXPECT_TRUE(kstest::FileExists(root_ + "\\Prod\\sub\\f.log"));
+    ExpectExisting(Below(root_ + "\\Prod", {"a.exc", "e.log"}), false);
+    ExpectExisting(Below(root_ + "\\Prod", {"b.cfg", "c.ini", "d.xml", "keep.txt", "sub\\f.log"}), true);
 }
 
 TEST_F(ChannelCleanup, LeaveLogsAndLeaveStatistics)
@@ -247,15 +249,13 @@ TEST_F(ChannelCleanup, FileInUseIsScheduledOrLeft)
 TEST_F(ChannelCleanup, HostileLocationsStayInsideTheChannelsFolders)
 {
     const std::string windows = kstest::WindowsFolder(), system = kstest::SystemFolder();
-    const std::string velm = machine_.CommonAppData() + "\\Velm\\VLUpdate";
-    std::vector<std::string> canaries = {velm + "\\Windows\\canary.txt", velm + "\\Windows.trg",
-                                         velm + "\\canary.trg", machine_.CommonAppData() + "\\Velm\\canary.txt"};
+    const std::string velm = machine_.CommonAppData() + "\\Velm";
+    std::vector<std::string> canaries =
+        Below(velm, {"VLUpdate\\Windows\\canary.txt", "VLUpdate\\Windows.trg", "VLUpdate\\canary.trg", "canary.txt"});
     for (const std::string& profile : machine_.Profiles())
         canaries.push_back(profile + "\\" + machine_.AppDataName() + "\\Velm\\VLUpdate\\Windows\\canary.txt");
-    for (const std::string& canary : canaries)
-        kstest::MakeFile(canary);
-    kstest::MakeFile(root_ + "\\Channels\\Windows\\inside.txt");
-    kstest::MakeFile(root_ + "\\Channels\\keepC\\item.txt");
+    MakeFiles(canaries);
+    MakeFiles(Below(root_ + "\\Channels", {"Windows\\inside.txt", "keepC\\item.txt"}));
     const size_t windowsCount = kstest::FolderNames(windows).size();
     const size_t systemCount = kstest::FolderNames(system).size();
     ASSERT_GT(systemCount, 10u);
@@ -279,7 +279,7 @@ TEST_F(ChannelCleanup, HostileLocationsStayInsideTheChannelsFolders)
     EXPECT_FALSE(kstest::FolderExists(root_ + "\\Channels\\Windows")) << "an absolute folder names one inside";
     EXPECT_TRUE(kstest::FileExists(root_ + "\\Channels\\keepC\\item.txt"));
     EXPECT_EQ(Location("http://up"), "..\\..\\Windows") << "nothing is changed for a refused location";
-    ExpectSessions("http://up", true);
+    ExpectSessions({"http://up"}, true);
     EXPECT_EQ(kstest::FolderNames(windows).size(), windowsCount);
     EXPECT_EQ(kstest::FolderNames(system).size(), systemCount);
 }

@@ -14,9 +14,7 @@ namespace {
 CleanupStep DeleteInside(const std::string& within, const std::string& path)
 {
     CleanupStep step;
-    step.kind = StepKind::DeleteTree;
-    step.within = within;
-    step.path = path;
+    step.kind = StepKind::DeleteTree, step.within = within, step.path = path;
     step.flags = 0x8;  // never scheduled at restart
     return step;
 }
@@ -26,12 +24,8 @@ TEST(ChannelLinks, ChannelFoldersAreNotReachedThroughALink)
     const std::string base = "C:\\kstest\\" + kstest::ExeTitle() + "\\folder-links";
     const std::string tree = base + "\\tree";
     ASSERT_TRUE(IsLinkedFolder(GetFileAttributesA((tree + "\\linked").c_str()))) << "made by folder_links.sh";
-    for (const char* file : {"\\target\\news\\keep.txt", "\\target\\inner\\keep.txt", "\\tree\\plain\\news\\gone.txt"}) {
-        const std::string path = base + file;
-        for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
-            CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
-        kstest::WriteFile(path, "x");
-    }
+    for (const char* file : {"\\target\\news\\keep.txt", "\\target\\inner\\keep.txt", "\\tree\\plain\\news\\gone.txt"})
+        kstest::MakeFile(base + file);
 
     CleanupPlan plan;
     plan.steps.push_back(DeleteInside(tree, tree + "\\linked\\news"));          // a link on the way

@@ -1,8 +1,7 @@
 #include "machine_fixture.h"
 
-#include "platform/security.h"
+#include "platform/reg_key.h"
 #include "support/restart_lists.h"
-#include "support/test_env.h"
 
 #include <shlwapi.h>
 
@@ -10,47 +9,35 @@ namespace kstest {
 
 namespace {
 
-constexpr char kProfileList[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
-void MakeHive(const std::string& path)
-{
-    SetPrivilege("SeBackupPrivilege");
-    SetPrivilege("SeRestorePrivilege");
-    HKEY source = nullptr;
-    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\KSInstTest\\ChannelHive", &source);
-    DeleteFileA(path.c_str());
-    RegSaveKeyA(source, path.c_str(), nullptr);
-    RegCloseKey(source);
-    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\KSInstTest\\ChannelHive");
-}
+constexpr char kDefaultProfileName[] = "kstest_chdefault";
+constexpr char kHiveSource[] = "Software\\KSInstTest\\ChannelHive";
 
 }  // namespace
 
 MachineFixture::MachineFixture()
     : userAppData_(GetStringValue(HKEY_CURRENT_USER, kShellFolders, "AppData")),
       commonAppData_(GetStringValue(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData")),
-      scratch_("C:\\kstest\\" + ExeTitle() + "\\machine")
+      appDataName_(userAppData_.substr(userAppData_.rfind('\\') + 1)),
+      scratch_("C:\\kstest\\" + ExeTitle() + "\\machine"),
+      defaultFolder_(GetStringValue(HKEY_LOCAL_MACHINE, ProfileListKey(), "ProfilesDirectory", "C:\\users") + "\\" +
+                     kDefaultProfileName)
 {
-    const std::string profilesFolder = GetStringValue(HKEY_LOCAL_MACHINE, kProfileList, "ProfilesDirectory");
-    defaultFolder_ = (profilesFolder.empty() ? std::string("C:\\users") : profilesFolder) + "\\" + kDefaultProfileName;
     const std::string userProfile = Environment("USERPROFILE");
-    appDataName_ = userAppData_.substr(userAppData_.rfind('\\') + 1);
     // Profile-relative paths are relative to the application-data folder's parent and
     // land in "<profile>\<its name>" for the current user too.
     allowed_ = {commonAppData_ + "\\Velm", commonAppData_ + "\\vluser.cfg",
                 userProfile + "\\" + appDataName_ + "\\Velm", userAppData_ + "\\Velm",
                 userAppData_ + "\\vluser.cfg", scratch_, defaultFolder_};
-    CleanData();
-    Remove(scratch_);
+    for (const std::string& path : allowed_)
+        Remove(path);
 
     // The current user comes first in the profile list; Wine lists no other.
     profiles_.push_back(userProfile);
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD length = sizeof(name);
-        if (RegEnumKeyExA(HKEY_USERS, i, name, &length, nullptr, nullptr, nullptr, nullptr) != 0)
-            break;
+    char name[256];
+    for (DWORD i = 0, length = sizeof(name);
+         RegEnumKeyExA(HKEY_USERS, i, name, &length, nullptr, nullptr, nullptr, nullptr) == 0;
+         ++i, length = sizeof(name)) {
         if (std::string(name).compare(0, 15, "S-1-5-21-0-0-0-") == 0)
             loadedSids_.push_back(name);
     }
@@ -58,9 +45,8 @@ MachineFixture::MachineFixture()
     profiles_.push_back(AddProfile(kPreloadedSid, true, true));
     profiles_.push_back(AddProfile(kLoggedOffSid, true, false));
 
-    CreateDirectoryA(defaultFolder_.c_str(), nullptr);
-    MakeHive(defaultFolder_ + "\\NTUser.dat");
-    SetStringValue(HKEY_LOCAL_MACHINE, kProfileList, "DefaultUserProfile", kDefaultProfileName);
+    SaveHive(kHiveSource, defaultFolder_ + "\\NTUser.dat");
+    SetStringValue(HKEY_LOCAL_MACHINE, ProfileListKey(), "DefaultUserProfile", kDefaultProfileName);
     profiles_.push_back(defaultFolder_);
 }
 
@@ -68,18 +54,15 @@ MachineFixture::~MachineFixture()
 {
     RegUnLoadKeyA(HKEY_USERS, kPreloadedSid);
     RegUnLoadKeyA(HKEY_USERS, "KSWiseDefaultUser");
-    for (const std::string& sid : added_) {
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kProfileList) + "\\" + sid).c_str());
-        SHDeleteKeyA(HKEY_USERS, sid.c_str());
-    }
+    for (const char* sid : {kLoggedOnSid, kPreloadedSid, kLoggedOffSid})
+        RemoveProfileEntry(sid);
     for (const std::string& sid : loadedSids_)
         SHDeleteKeyA(HKEY_USERS, (sid + "\\Software\\Velm").c_str());
-    SHDeleteValueA(HKEY_LOCAL_MACHINE, kProfileList, "DefaultUserProfile");
+    DeleteValue(HKEY_LOCAL_MACHINE, ProfileListKey(), "DefaultUserProfile");
     PendingDeletionsBelow(commonAppData_ + "\\Velm", true);
     PendingDeletionsBelow(scratch_, true);
-    CleanData();
-    Remove(scratch_);
-    Remove(defaultFolder_);
+    for (const std::string& path : allowed_)
+        Remove(path);
 }
 
 std::string MachineFixture::AddProfile(const char* sid, bool withHive, bool preload)
@@ -87,28 +70,15 @@ std::string MachineFixture::AddProfile(const char* sid, bool withHive, bool prel
     const std::string folder = scratch_ + "\\" + sid;
     MakeFile(folder + "\\placeholder.txt");
     if (withHive)
-        MakeHive(folder + "\\NTUser.dat");
-    const std::string key = std::string(kProfileList) + "\\" + sid;
-    SetStringValue(HKEY_LOCAL_MACHINE, key, "ProfileImagePath", folder.c_str());
-    added_.push_back(sid);
-    if (preload) {
-        RegLoadKeyA(HKEY_USERS, sid, (folder + "\\NTUser.dat").c_str());
+        SaveHive(kHiveSource, folder + "\\NTUser.dat");
+    AddProfileEntry(sid, folder);
+    if (preload)
+        LoadHive(sid, folder + "\\NTUser.dat");
+    else if (!withHive)
+        CVRegKey::Users.Create(sid, KEY_READ);
+    if (preload || !withHive)
         loadedSids_.push_back(sid);
-    } else if (!withHive) {
-        HKEY user = nullptr;
-        RegCreateKeyA(HKEY_USERS, sid, &user);
-        RegCloseKey(user);
-        loadedSids_.push_back(sid);
-    }
     return folder;
-}
-
-void MachineFixture::CleanData() const
-{
-    for (const std::string& path : allowed_) {
-        if (path != scratch_ && path != defaultFolder_)
-            Remove(path);
-    }
 }
 
 void MachineFixture::Remove(const std::string& path) const

@@ -4,7 +4,7 @@
 // per-user data folders, and the restart list. Everything is removed again at the end.
 #pragma once
 
-#include <windows.h>
+#include "support/test_env.h"
 
 #include <string>
 #include <vector>
@@ -14,16 +14,13 @@ namespace kstest {
 constexpr char kLoggedOnSid[] = "S-1-5-21-7101-7102-7103-1001";   // a key under HKU
 constexpr char kPreloadedSid[] = "S-1-5-21-7101-7102-7103-1002";  // hive loaded by the test
 constexpr char kLoggedOffSid[] = "S-1-5-21-7101-7102-7103-1003";  // hive file only
-constexpr char kDefaultProfileName[] = "kstest_chdefault";
 
-class MachineFixture {
+class MachineFixture : Uncopyable {
 public:
     MachineFixture();
     ~MachineFixture();
-    MachineFixture(const MachineFixture&) = delete;
-    MachineFixture& operator=(const MachineFixture&) = delete;
 
-    // The current user's application-data folder and profile folder, and the common one.
+    // The current user's application-data folder and the common one.
     const std::string& UserAppData() const { return userAppData_; }
     const std::string& CommonAppData() const { return commonAppData_; }
     // The last component of the current user's application-data folder.
@@ -40,17 +37,9 @@ public:
 
 private:
     std::string AddProfile(const char* sid, bool withHive, bool preload);
-    void CleanData() const;
 
-    std::string userAppData_;
-    std::string commonAppData_;
-    std::string appDataName_;
-    std::string scratch_;
-    std::string defaultFolder_;
-    std::vector<std::string> profiles_;
-    std::vector<std::string> loadedSids_;
-    std::vector<std::string> added_;
-    std::vector<std::string> allowed_;
+    const std::string userAppData_, commonAppData_, appDataName_, scratch_, defaultFolder_;
+    std::vector<std::string> profiles_, loadedSids_, allowed_;
 };
 
 }  // namespace kstest

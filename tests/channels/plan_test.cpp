@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -34,7 +36,7 @@ std::vector<std::string> LogTexts(const ChannelSelection& selection)
     return texts;
 }
 
-TEST(ChannelSelection, SharedCacheStaysOnlyWhenTheKeptChannelComesLater)
+TEST(ChannelSelection, KeptAndListedAgainChannelsKeepTheirCachesAndSections)
 {
     // Plain removal: a kept channel erases only what an earlier channel selected.
     const ChannelSelection keptLater = SelectChannels(
@@ -53,11 +55,8 @@ TEST(ChannelSelection, SharedCacheStaysOnlyWhenTheKeptChannelComesLater)
         {}, {Channel("u1", "S1", "x"), Channel("u2", "S2", "X", false), Channel("u3", "S3", "")}, false);
     EXPECT_EQ(cases.statsCaches, std::set<std::string>({"", "x"}));
     EXPECT_EQ(cases.removals, std::vector<std::string>({"u1", "u3"}));
-}
 
-TEST(ChannelSelection, UpgradeKeepsWhatTheNewConfigurationListsAgain)
-{
-    // http://c is external: never removed; http://z is new, not in the removal list: S2 stays selected.
+    // Upgrade: http://c is external: never removed; http://z is new, not in the removal list: S2 stays selected.
     const std::vector<ChannelRecord> previous = {Channel("http://a", "OldA", "S1"), Channel("http://b", "OldB", "S2"),
                                                  Channel("http://c", "OldC", "S3", true, true), Channel("http://d", "OldD", "")};
     const std::vector<ChannelRecord> current = {Channel("HTTP://A", "NewA", "S1"), Channel("http://d", "NewD", "S9", false),
@@ -85,25 +84,21 @@ TEST(ChannelLocation, OnlyNamesInsideTheChannelsFolderAreUsed)
         {"news", "news"}, {"n", "n"}, {"news\\", "news"}, {"group\\news", "group\\news"}, {"D:\\Data\\news", "news"},
         {"C:\\Windows", "Windows"}, {"C:\\Windows\\System32\\", "System32"}};
     for (const auto& row : usable) {
-        EXPECT_EQ(JudgeLocation(row.first).verdict, LocationVerdict::Usable) << row.first;
-        EXPECT_EQ(JudgeLocation(row.first).relative, row.second) << row.first;
+        const auto judged = JudgeLocation(row.first);
+        EXPECT_TRUE(judged.verdict == LocationVerdict::Usable && judged.relative == row.second) << row.first;
     }
     EXPECT_EQ(JudgeLocation("").verdict, LocationVerdict::Empty);
     for (const char* value : {"..\\..\\Windows", "..", "news\\..\\..", "../../Windows", "news/..", "\\Windows",
                               "\\\\server\\share", "/Windows", "\\", ".", "...", ". .", "a\\\\b", "C:", "C:\\",
-                              "D:\\Data\\..", "news:stream", "*", "ne?s"}) {
-        EXPECT_EQ(JudgeLocation(value).verdict, LocationVerdict::Refused) << value;
-        EXPECT_EQ(JudgeLocation(value).relative, "") << value;
-    }
+                              "D:\\Data\\..", "news:stream", "*", "ne?s"})
+        EXPECT_TRUE(JudgeLocation(value).verdict == LocationVerdict::Refused && JudgeLocation(value).relative.empty())
+            << value;
 }
 
 struct FakeIndex : ChannelIndexView {
     FakeIndex(bool exists, std::map<std::string, std::string> locations) : exists(exists), locations(locations) {}
     bool Exists() const override { return exists; }
-    std::string Location(const std::string& url) const override
-    {
-        return locations.count(url) ? locations.at(url) : std::string();
-    }
+    std::string Location(const std::string& url) const override { return locations.count(url) ? locations.at(url) : ""; }
     bool exists;
     std::map<std::string, std::string> locations;
 };
@@ -117,33 +112,20 @@ ChannelFolders Folders()
     return folders;
 }
 
-// One line per step: kind, path, flags and the other fields that kind uses.
+// One line per step: a log line as its level and text; any other step as its kind, path
+// and flags, then each other field that is set.
 std::string Describe(const CleanupStep& step)
 {
+    if (step.kind == StepKind::Log)
+        return (step.level == LogLevel::Warning ? "WARN " : "INFO ") + step.text;
+    static const char* const kKinds[] = {"", "tree", "users", "section", "session", "index", "stats", "ifonly"};
     char flags[16];
     std::snprintf(flags, sizeof(flags), "%#lx", static_cast<unsigned long>(step.flags));
-    switch (step.kind) {
-    case StepKind::Log:
-        return std::string(step.level == LogLevel::Warning ? "WARN " : "INFO ") + step.text;
-    case StepKind::DeleteTree:
-    case StepKind::DeleteTreeForAllUsers:
-        return std::string(step.kind == StepKind::DeleteTree ? "tree " : "users ") + step.path + " " + flags +
-               (step.pattern.empty() ? "" : " pattern=" + step.pattern) +
-               (step.stop.empty() ? "" : " stop=" + step.stop) +
-               (step.within.empty() ? "" : " within=" + step.within) +
-               (step.retryDelayMs == 500 ? "" : " delay!=500");
-    case StepKind::DeleteSection:
-        return "section " + step.path + " [" + step.name + "]";
-    case StepKind::DeleteSessionKey:
-        return "session " + step.path;
-    case StepKind::RemoveIndexEntry:
-        return "index " + step.path + " " + step.name;
-    case StepKind::DeleteStats:
-        return "stats " + step.name + " mode " + std::to_string(step.mode);
-    case StepKind::RemoveFolderIfOnly:
-        return "ifonly " + step.path + " " + step.name + " " + flags + " stop=" + step.stop + " else: " + step.text;
-    }
-    return "?";
+    const auto field = [](const char* label, const std::string& value) { return value.empty() ? value : label + value; };
+    return kKinds[static_cast<int>(step.kind)] + (" " + step.path) + " " + flags + field(" name=", step.name) +
+           field(" pattern=", step.pattern) + field(" stop=", step.stop) + field(" within=", step.within) +
+           field(" mode=", step.mode ? std::to_string(step.mode) : "") +
+           (step.retryDelayMs == 500 ? "" : " delay!=500") + field(" else: ", step.text);
 }
 
 std::vector<std::string> Describe(const CleanupPlan& plan)
@@ -154,20 +136,22 @@ std::vector<std::string> Describe(const CleanupPlan& plan)
     return lines;
 }
 
-CleanupPlan Plan(const ChannelCleanupOptions& options, const char* product = "Prod", bool removeSections = true,
-                 bool indexExists = true)
+// The lines with a match of `pattern`.
+std::vector<std::string> Matching(const std::vector<std::string>& lines, const char* pattern)
+{
+    std::vector<std::string> found;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(found),
+                 [pattern](const std::string& line) { return std::regex_search(line, std::regex(pattern)); });
+    return found;
+}
+
+CleanupPlan Plan(const ChannelCleanupOptions& options, const char* product = "Prod", bool indexExists = true)
 {
     std::vector<ChannelRecord> records = {Channel("http://a", "ChanA", "X")};
     const ChannelSelection selection =
         options.installMode ? SelectChannels(records, {}, true) : SelectChannels({}, records, false);
     const FakeIndex index(indexExists, {{"http://a", "news"}});
-    return PlanCleanup(selection, Folders(), index, "Channels", product, removeSections, options);
-}
-
-bool Has(const CleanupPlan& plan, const std::string& line)
-{
-    const std::vector<std::string> lines = Describe(plan);
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
+    return PlanCleanup(selection, Folders(), index, "Channels", product, true, options);
 }
 
 const std::string kUser = "AD\\Velm\\VLUpdate\\Kestrel";
@@ -182,11 +166,11 @@ TEST(CleanupPlan, PlainRemovalInOrder)
     // The steps that depend on each other, in order: the location is read before the
     // index entry goes, files before their folders.
     const std::string inOrder[] = {
-        "section " + kUser + "\\Prod\\KSCommon.cfg [Channels\\ChanA]",
+        "section " + kUser + "\\Prod\\KSCommon.cfg 0 name=Channels\\ChanA",
         "INFO Channel section ChanA is deleted from " + kUser + "\\Prod\\KSCommon.cfg",
         "tree " + kCommon + "\\Channels\\news 0 within=" + kCommon + "\\Channels",
         "users " + kUser + "\\Channels\\news 0 within=" + kUser + "\\Channels",
-        "index " + kCommon + "\\Channels\\channels.ini http://a", "tree " + kCommon + "\\Prod 0x22 pattern=*.log",
+        "index " + kCommon + "\\Channels\\channels.ini 0 name=http://a", "tree " + kCommon + "\\Prod 0x22 pattern=*.log",
         "users AD\\Velm\\vlny 0x20 pattern=X*", "users " + kUser + "\\Prod\\DB 0x10", "tree " + kCommon + "\\Prod 0x10",
         "users " + kUser + "\\Channels 0x11 stop=AD"};
     auto at = lines.begin();
@@ -195,35 +179,29 @@ TEST(CleanupPlan, PlainRemovalInOrder)
         ASSERT_NE(at, lines.end()) << step;
     }
     EXPECT_EQ(lines.back(), inOrder[sizeof(inOrder) / sizeof(inOrder[0]) - 1]);
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& line) { return line.find(" pattern=*.") != std::string::npos; }),
-              10) << "five masks in both product folders";
+    EXPECT_EQ(Matching(lines, " pattern=\\*\\.").size(), 10u) << "five masks in both product folders";
     EXPECT_EQ(lines.size(), 33u);
     // A trailing backslash names the same product folder.
     EXPECT_EQ(Describe(Plan(ChannelCleanupOptions(), "Prod\\")), lines);
-}
 
-// No step of a plan without restart scheduling may schedule anything.
-TEST(CleanupPlan, NoRestartReachesEveryStep)
-{
+    // No step of a plan without restart scheduling may schedule anything.
     ChannelCleanupOptions noRestart;
     noRestart.noRestart = true;
-    const CleanupPlan plan = Plan(noRestart);
-    EXPECT_EQ(plan.steps.size(), Plan(ChannelCleanupOptions()).steps.size());
-    for (const CleanupStep& step : plan.steps) {
+    const CleanupPlan unscheduled = Plan(noRestart);
+    EXPECT_EQ(unscheduled.steps.size(), 33u);
+    for (const CleanupStep& step : unscheduled.steps) {
         if (step.kind == StepKind::DeleteTree || step.kind == StepKind::DeleteTreeForAllUsers ||
-            step.kind == StepKind::RemoveFolderIfOnly) {
+            step.kind == StepKind::RemoveFolderIfOnly)
             EXPECT_TRUE(step.flags & DT_NO_RESTART) << Describe(step);
-        }
     }
 }
 
 TEST(CleanupPlan, HostileAndMissingNamesDeleteNothingOfTheirOwn)
 {
     // Without channels.ini nothing is counted and no channel folder is planned.
-    const CleanupPlan noIndex = Plan(ChannelCleanupOptions(), "Prod", true, false);
+    const CleanupPlan noIndex = Plan(ChannelCleanupOptions(), "Prod", false);
     EXPECT_EQ(noIndex.channelCount, 0);
-    EXPECT_EQ(noIndex.steps.size(), Plan(ChannelCleanupOptions()).steps.size() - 6) << "no channel's six steps";
+    EXPECT_EQ(noIndex.steps.size(), 33u - 6) << "no channel's six steps";
 
     // A refused location: counted, a warning, nothing else for it; a missing one: counted only.
     const std::vector<ChannelRecord> records = {Channel("http://bad", "Bad", ""), Channel("http://none", "None", ""),
@@ -232,30 +210,23 @@ TEST(CleanupPlan, HostileAndMissingNamesDeleteNothingOfTheirOwn)
     const CleanupPlan plan = PlanCleanup(SelectChannels({}, records, false), Folders(), index, "Channels", "Prod",
                                          false, ChannelCleanupOptions());
     EXPECT_EQ(plan.channelCount, 4);
-    int warnings = 0, channelSteps = 0;
-    for (const CleanupStep& step : plan.steps) {
-        if (step.kind == StepKind::Log && step.level == LogLevel::Warning) {
-            ++warnings;
-            EXPECT_EQ(step.text, "Location ..\\..\\Windows of channel http://bad leaves the channels folder; "
-                                 "nothing of it is deleted");
-        }
-        channelSteps += step.kind == StepKind::DeleteSessionKey || step.kind == StepKind::RemoveIndexEntry;
-        EXPECT_EQ(step.path.find(".."), std::string::npos) << Describe(step);
-        EXPECT_EQ(step.path.find("bad"), std::string::npos) << Describe(step);
-    }
-    EXPECT_EQ(warnings, 1);
-    EXPECT_EQ(channelSteps, 2) << "a key removed once reads as empty the second time";
+    const std::vector<std::string> lines = Describe(plan);
+    EXPECT_EQ(Matching(lines, "^WARN"), std::vector<std::string>({"WARN Location ..\\..\\Windows of channel http://bad "
+                                                                  "leaves the channels folder; nothing of it is deleted"}));
+    EXPECT_EQ(Matching(lines, "^(session|index) ").size(), 2u) << "a key removed once reads as empty the second time";
+    for (const CleanupStep& step : plan.steps)
+        EXPECT_TRUE(step.path.find("..") == std::string::npos && step.path.find("bad") == std::string::npos)
+            << Describe(step);
 
     // An empty or escaping product folder name would make the shared root the product folder.
     for (const char* product : {"", "..", "..\\Other", "\\"}) {
         const CleanupPlan unsafe = Plan(ChannelCleanupOptions(), product);
-        for (const CleanupStep& step : unsafe.steps) {
-            EXPECT_NE(step.path, kCommon + "\\") << product;
-            EXPECT_NE(step.path, kUser + "\\") << product;
-            EXPECT_NE(step.kind, StepKind::DeleteSection) << product;
-            EXPECT_EQ(step.path.find(".."), std::string::npos) << product;
-        }
-        EXPECT_TRUE(Has(unsafe, "INFO Folder news of old channel http://a is deleted")) << product;
+        for (const CleanupStep& step : unsafe.steps)
+            EXPECT_TRUE(step.path != kCommon + "\\" && step.path != kUser + "\\" &&
+                        step.kind != StepKind::DeleteSection && step.path.find("..") == std::string::npos)
+                << product << ": " << Describe(step);
+        EXPECT_EQ(Matching(Describe(unsafe), "^INFO Folder news of old channel http://a is deleted$").size(), 1u)
+            << product;
     }
 
     // Statistics folders that fell back to the application-data folder are not emptied;
@@ -263,15 +234,11 @@ TEST(CleanupPlan, HostileAndMissingNamesDeleteNothingOfTheirOwn)
     ChannelFolders fallback = Folders();
     fallback.commonStats = "C:\\PD";
     fallback.userStats = "";
-    std::vector<std::string> statsLines;
     const ChannelSelection selection = SelectChannels({}, {Channel("u", "S", "X"), Channel("v", "T", "")}, false);
-    for (const std::string& line : Describe(PlanCleanup(selection, fallback, FakeIndex(true, {}), "Channels", "Prod", true,
-                                                        ChannelCleanupOptions()))) {
-        if (line.find("stats") != std::string::npos || line.find("vlny") != std::string::npos ||
-            line.find("X*") != std::string::npos || line.find("counter.cfg") != std::string::npos)
-            statsLines.push_back(line);
-    }
-    EXPECT_EQ(statsLines, std::vector<std::string>({"INFO Deleting stats cache id X", "stats X mode 1"}));
+    const CleanupPlan stats =
+        PlanCleanup(selection, fallback, FakeIndex(true, {}), "Channels", "Prod", true, ChannelCleanupOptions());
+    EXPECT_EQ(Matching(Describe(stats), "stats|vlny|X\\*|counter\\.cfg"),
+              std::vector<std::string>({"INFO Deleting stats cache id X", "stats  0 name=X mode=1"}));
 }
 
 }  // namespace

@@ -7,91 +7,77 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
-using SetStat = DWORD(WINAPI*)(const char*, const char*, const char*, DWORD);
-
-class Stats : public testing::Test {
-protected:
-    Stats() : set_(module_.Export<SetStat>("KSWSetStatParamString")) {}
-    void SetUp() override { ASSERT_TRUE(set_); }
-
-    std::string CommonFile() const { return machine_.CommonAppData() + "\\Velm\\vlny\\vluser.cfg"; }
-    std::string UserFile() const { return machine_.UserAppData() + "\\Velm\\vlny\\vluser.cfg"; }
-    // Where mode 2 writes in a profile folder: the profile-relative statistics file.
-    std::string ProfileFile(const std::string& profile) const
-    {
-        return profile + "\\" + machine_.AppDataName() + "\\Velm\\vlny\\vluser.cfg";
-    }
-
-    kstest::MachineFixture machine_;
-    kstest::ModuleUnderTest module_;
-    SetStat set_;
-};
-
-TEST_F(Stats, EachModeWritesItsOwnFiles)
+TEST(Stats, EachModeWritesItsOwnFiles)
 {
-    EXPECT_EQ(set_("Cache", "Hits", "1", 0), 1u);
-    EXPECT_EQ(kstest::ReadFile(UserFile()), "[Cache]\r\n Hits = 1\r\n[]\r\n");
-    EXPECT_FALSE(kstest::FileExists(CommonFile())) << "mode 0 touches only the current user's file";
+    kstest::MachineFixture machine;
+    kstest::ModuleUnderTest module;
+    const auto set = module.Export<DWORD(WINAPI*)(const char*, const char*, const char*, DWORD)>("KSWSetStatParamString");
+    ASSERT_TRUE(set);
+    const std::string commonVelm = machine.CommonAppData() + "\\Velm", userVelm = machine.UserAppData() + "\\Velm";
+    const std::string commonFile = commonVelm + "\\vlny\\vluser.cfg", userFile = userVelm + "\\vlny\\vluser.cfg";
+    // Where mode 2 writes in a profile folder: the profile-relative statistics file.
+    std::vector<std::string> profileVelms;
+    for (const std::string& profile : machine.Profiles())
+        profileVelms.push_back(profile + "\\" + machine.AppDataName() + "\\Velm");
 
-    EXPECT_EQ(set_("Cache", "Hits", "2", 1), 1u);
-    EXPECT_EQ(kstest::ReadFile(CommonFile()), "[Cache]\r\n Hits = 2\r\n[]\r\n");
-    EXPECT_EQ(kstest::ReadFile(UserFile()), "[Cache]\r\n Hits = 1\r\n[]\r\n");
+    // An unknown mode touches nothing.
+    for (DWORD mode : {3ul, 0xFFFFFFFFul})
+        EXPECT_EQ(set("Cache", "Hits", "1", mode), 0u) << mode;
+    for (const std::string& velm : profileVelms)
+        EXPECT_FALSE(kstest::FolderExists(velm)) << velm;
+    EXPECT_FALSE(kstest::FolderExists(commonVelm) || kstest::FolderExists(userVelm));
 
-    EXPECT_EQ(set_("Cache", "Hits", "3", 2), 1u);
-    EXPECT_EQ(set_("Other", "Seen", "4", 2), 1u);
-    for (const std::string& profile : machine_.Profiles()) {
-        EXPECT_EQ(kstest::ReadFile(ProfileFile(profile)), "[Cache]\r\n Hits = 3\r\n[]\r\n[Other]\r\n Seen = 4\r\n[]\r\n")
-            << profile;
-    }
-    EXPECT_EQ(kstest::ReadFile(CommonFile()), "[Cache]\r\n Hits = 2\r\n[]\r\n");
+    EXPECT_EQ(set("Cache", "Hits", "1", 0), 1u);
+    EXPECT_EQ(kstest::ReadFile(userFile), "[Cache]\r\n Hits = 1\r\n[]\r\n");
+    EXPECT_FALSE(kstest::FileExists(commonFile)) << "mode 0 touches only the current user's file";
+
+    EXPECT_EQ(set("Cache", "Hits", "2", 1), 1u);
+    EXPECT_EQ(kstest::ReadFile(commonFile), "[Cache]\r\n Hits = 2\r\n[]\r\n");
+    EXPECT_EQ(kstest::ReadFile(userFile), "[Cache]\r\n Hits = 1\r\n[]\r\n");
+
+    EXPECT_EQ(set("Cache", "Hits", "3", 2), 1u);
+    EXPECT_EQ(set("Other", "Seen", "4", 2), 1u);
+    for (const std::string& velm : profileVelms)
+        EXPECT_EQ(kstest::ReadFile(velm + "\\vlny\\vluser.cfg"), "[Cache]\r\n Hits = 3\r\n[]\r\n[Other]\r\n Seen = 4\r\n[]\r\n")
+            << velm;
+    EXPECT_EQ(kstest::ReadFile(commonFile), "[Cache]\r\n Hits = 2\r\n[]\r\n");
 
     // Mode 2 writes each profile's file by its path from the profile folder on.
-    EXPECT_EQ(MakeProfileRelative(UserFile()), "Roaming\\Velm\\vlny\\vluser.cfg");
+    EXPECT_EQ(MakeProfileRelative(userFile), "Roaming\\Velm\\vlny\\vluser.cfg");
 
     // A null value deletes the key, a null key the section; an emptied file goes.
-    EXPECT_EQ(set_("Other", "Seen", nullptr, 2), 1u);
-    EXPECT_EQ(set_("Cache", nullptr, nullptr, 2), 1u);
-    EXPECT_EQ(kstest::ReadFile(ProfileFile(machine_.Profiles()[1])), "[Other]\r\n[]\r\n");
-    EXPECT_EQ(set_("Other", nullptr, nullptr, 2), 1u);
-    for (const std::string& profile : machine_.Profiles())
-        EXPECT_FALSE(kstest::FileExists(ProfileFile(profile))) << profile;
-    EXPECT_TRUE(kstest::FolderExists(machine_.Profiles().back() + "\\" + machine_.AppDataName() + "\\Velm\\vlny"))
+    EXPECT_EQ(set("Other", "Seen", nullptr, 2), 1u);
+    EXPECT_EQ(set("Cache", nullptr, nullptr, 2), 1u);
+    EXPECT_EQ(kstest::ReadFile(profileVelms[1] + "\\vlny\\vluser.cfg"), "[Other]\r\n[]\r\n");
+    EXPECT_EQ(set("Other", nullptr, nullptr, 2), 1u);
+    for (const std::string& velm : profileVelms)
+        EXPECT_FALSE(kstest::FileExists(velm + "\\vlny\\vluser.cfg")) << velm;
+    EXPECT_TRUE(kstest::FolderExists(profileVelms.back() + "\\vlny"))
         << "the default user's folder was written and keeps its folder";
 
     // A null section deletes the whole file.
-    EXPECT_EQ(set_("Second", "Key", "v", 1), 1u);
-    EXPECT_EQ(set_(nullptr, nullptr, nullptr, 1), 1u);
-    EXPECT_FALSE(kstest::FileExists(CommonFile()));
-    EXPECT_EQ(set_("Cache", "Hits", nullptr, 0), 1u);
-    EXPECT_EQ(kstest::ReadFile(UserFile()), "[Cache]\r\n[]\r\n") << "an empty section keeps the file";
-    EXPECT_EQ(set_("Cache", nullptr, nullptr, 0), 1u);
-    EXPECT_FALSE(kstest::FileExists(UserFile()));
-}
+    EXPECT_EQ(set("Second", "Key", "v", 1), 1u);
+    EXPECT_EQ(set(nullptr, nullptr, nullptr, 1), 1u);
+    EXPECT_FALSE(kstest::FileExists(commonFile));
+    EXPECT_EQ(set("Cache", "Hits", nullptr, 0), 1u);
+    EXPECT_EQ(kstest::ReadFile(userFile), "[Cache]\r\n[]\r\n") << "an empty section keeps the file";
+    EXPECT_EQ(set("Cache", nullptr, nullptr, 0), 1u);
+    EXPECT_FALSE(kstest::FileExists(userFile));
 
-TEST_F(Stats, UnknownModeTouchesNothing)
-{
-    for (DWORD mode : {3ul, 0xFFFFFFFFul})
-        EXPECT_EQ(set_("Cache", "Hits", "1", mode), 0u) << mode;
-    EXPECT_FALSE(kstest::FolderExists(machine_.CommonAppData() + "\\Velm"));
-    EXPECT_FALSE(kstest::FolderExists(machine_.UserAppData() + "\\Velm"));
-    for (const std::string& profile : machine_.Profiles())
-        EXPECT_FALSE(kstest::FolderExists(profile + "\\" + machine_.AppDataName() + "\\Velm")) << profile;
-}
-
-TEST_F(Stats, FolderThatCannotBeCreatedFallsBackToApplicationData)
-{
-    // A file where the statistics folder belongs.
-    kstest::MakeFile(machine_.CommonAppData() + "\\Velm\\vlny", "not a folder");
-    EXPECT_EQ(set_("Cache", "Hits", "5", 1), 1u);
-    EXPECT_EQ(kstest::ReadFile(machine_.CommonAppData() + "\\vluser.cfg"), "[Cache]\r\n Hits = 5\r\n[]\r\n");
-    EXPECT_EQ(kstest::ReadFile(machine_.CommonAppData() + "\\Velm\\vlny"), "not a folder");
-
-    // A missing folder is created on demand, by a lookup made only to delete.
-    EXPECT_EQ(set_("Cache", nullptr, nullptr, 0), 1u);
-    EXPECT_TRUE(kstest::FolderExists(machine_.UserAppData() + "\\Velm\\vlny"));
+    // A statistics folder that cannot be created (a file where it belongs) falls back to
+    // the application-data folder; a missing one is created by a lookup made only to delete.
+    machine.Remove(commonVelm);
+    machine.Remove(userVelm);
+    kstest::MakeFile(commonVelm + "\\vlny", "not a folder");
+    EXPECT_EQ(set("Cache", "Hits", "5", 1), 1u);
+    EXPECT_EQ(kstest::ReadFile(machine.CommonAppData() + "\\vluser.cfg"), "[Cache]\r\n Hits = 5\r\n[]\r\n");
+    EXPECT_EQ(kstest::ReadFile(commonVelm + "\\vlny"), "not a folder");
+    EXPECT_EQ(set("Cache", nullptr, nullptr, 0), 1u);
+    EXPECT_TRUE(kstest::FolderExists(userVelm + "\\vlny"));
 }
 
 }  // namespace

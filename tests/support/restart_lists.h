@@ -1,6 +1,8 @@
 // The system's lists of deletions at restart, as tests read and clean them.
 #pragma once
 
+#include "support/test_env.h"
+
 #include <string>
 #include <vector>
 
@@ -17,12 +19,10 @@ std::vector<std::string> WininitRenameLines();
 // time: on the NT family takes the pending deletions below `folder` out of the list at
 // the start and at the end; on 95/98/Me puts WININIT.INI's "rename" section back at the
 // end as it was at the start.
-class RestartListsGuard {
+class RestartListsGuard : Uncopyable {
 public:
     explicit RestartListsGuard(const std::string& folder);
     ~RestartListsGuard();
-    RestartListsGuard(const RestartListsGuard&) = delete;
-    RestartListsGuard& operator=(const RestartListsGuard&) = delete;
 
 private:
     std::string folder_;

@@ -1,5 +1,7 @@
 #include "support/test_env.h"
 
+#include "platform/security.h"
+
 #include <gtest/gtest.h>
 
 #include <shlwapi.h>
@@ -20,19 +22,6 @@ std::string ExePath()
     char buffer[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, buffer, MAX_PATH);
     return buffer;
-}
-
-bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info)
-{
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, info))
-        return false;
-    CloseHandle(info->hThread);
-    return true;
 }
 
 }  // namespace
@@ -147,6 +136,23 @@ void RemoveProfileEntry(const std::string& sid)
     SHDeleteKeyA(HKEY_USERS, sid.c_str());
 }
 
+bool SaveHive(const std::string& sourceKey, const std::string& file)
+{
+    HKEY source = nullptr;
+    MakeFolders(file.substr(0, file.rfind('\\')));
+    DeleteFileA(file.c_str());
+    const bool saved = SetPrivilege("SeBackupPrivilege") &&
+                       !RegCreateKeyA(HKEY_CURRENT_USER, sourceKey.c_str(), &source) &&
+                       !RegSaveKeyA(source, file.c_str(), nullptr);
+    RegCloseKey(source);
+    return saved;
+}
+
+bool LoadHive(const std::string& name, const std::string& file)
+{
+    return SetPrivilege("SeRestorePrivilege") && !RegLoadKeyA(HKEY_USERS, name.c_str(), file.c_str());
+}
+
 std::string ProcessVariable(const char* prefix)
 {
     char id[16];
@@ -181,16 +187,8 @@ void RemoveTreeWithin(const std::string& path, const std::string& root)
             RemoveDirectoryA(path.c_str());
         return;
     }
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (name != "." && name != "..")
-                RemoveTreeWithin(path + "\\" + name, root);
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
+    for (const std::string& name : FolderNames(path))
+        RemoveTreeWithin(path + "\\" + name, root);
     RemoveDirectoryA(path.c_str());
 }
 
@@ -287,8 +285,11 @@ HelperHold::HelperHold(const std::string& arguments)
     wsprintfA(eventName, "kstest.hold.%lu.%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
     release_ = CreateEventA(nullptr, TRUE, FALSE, eventName);
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (std::string(eventName) + ".ready").c_str());
+    std::string line = "\"" + HelperPath() + "\" " + arguments + " " + eventName;
+    STARTUPINFOA startup = {sizeof(startup)};
     PROCESS_INFORMATION info = {};
-    if (StartProcess("\"" + HelperPath() + "\" " + arguments + " " + eventName, &info)) {
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
+        CloseHandle(info.hThread);
         process_ = info.hProcess;
         HANDLE waits[] = {ready, process_};
         holding_ = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;

@@ -9,6 +9,13 @@
 
 namespace kstest {
 
+// A base for the owners of handles, keys, processes and folders below: never copied.
+struct Uncopyable {
+    Uncopyable() = default;
+    Uncopyable(const Uncopyable&) = delete;
+    Uncopyable& operator=(const Uncopyable&) = delete;
+};
+
 // Folder and file name (without ".exe") of the running test program.
 std::string ExeFolder();
 std::string ExeTitle();
@@ -56,14 +63,17 @@ std::string ProcessVariable(const char* prefix);
 std::string ProfileListKey();
 void AddProfileEntry(const std::string& sid, const std::string& folder, DWORD flags = 0);
 void RemoveProfileEntry(const std::string& sid);
+// Hive files for extra users: SaveHive writes HKEY_CURRENT_USER\<sourceKey> (made when
+// missing) to `file`, replacing it, its folders made; LoadHive loads `file` as
+// HKEY_USERS\<name>. Each enables the privilege it needs; true on success.
+bool SaveHive(const std::string& sourceKey, const std::string& file);
+bool LoadHive(const std::string& name, const std::string& file);
 
 // A fresh folder C:\kstest\<program>\<name>, removed again at the end.
-class ScratchFolder {
+class ScratchFolder : Uncopyable {
 public:
     explicit ScratchFolder(const std::string& name);
     ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::string& Path() const { return path_; }
     // path + "\" + relative
@@ -77,12 +87,10 @@ private:
 };
 
 // KSInst.dll, loaded from beside the test program and freed at the end.
-class ModuleUnderTest {
+class ModuleUnderTest : Uncopyable {
 public:
     ModuleUnderTest();
     ~ModuleUnderTest();
-    ModuleUnderTest(const ModuleUnderTest&) = delete;
-    ModuleUnderTest& operator=(const ModuleUnderTest&) = delete;
 
     HMODULE Handle() const { return module_; }
     static std::string Path();
@@ -98,12 +106,10 @@ private:
 };
 
 // HKEY_CURRENT_USER\Software\KSInstTest\<program>\<name>, deleted before and after.
-class TestRegKey {
+class TestRegKey : Uncopyable {
 public:
     explicit TestRegKey(const std::string& name, HKEY root = HKEY_CURRENT_USER);
     ~TestRegKey();
-    TestRegKey(const TestRegKey&) = delete;
-    TestRegKey& operator=(const TestRegKey&) = delete;
 
     const std::string& Path() const { return path_; }
 
@@ -117,12 +123,10 @@ std::string HelperPath();
 
 // A second process, kshelper.exe run with `arguments` and the name of a release event,
 // that holds what it was asked to hold until this object is destroyed.
-class HelperHold {
+class HelperHold : Uncopyable {
 public:
     explicit HelperHold(const std::string& arguments);
     ~HelperHold();
-    HelperHold(const HelperHold&) = delete;
-    HelperHold& operator=(const HelperHold&) = delete;
 
     bool Holding() const { return holding_; }
 

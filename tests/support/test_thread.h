@@ -20,7 +20,6 @@ public:
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
 
-    bool Started() const { return handle_ != nullptr; }
     // Waits for the body to return; a second call does nothing.
     void Join()
     {

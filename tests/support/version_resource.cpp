@@ -14,10 +14,10 @@ std::string Utf16(const std::string& text)
     return bytes;
 }
 
-}  // namespace
-
+// One node of a version resource as the NT family stores it: length, value length,
+// type (1 text, 0 binary), UTF-16 key, value and children, each part 32-bit aligned.
 std::string VersionNode(const std::string& key, const std::string& value, WORD valueLength,
-                        const std::string& children, WORD type)
+                        const std::string& children = "", WORD type = 1)
 {
     std::string node = std::string(6, '\0') + Utf16(key);
     node.resize((node.size() + 3) & ~3u, '\0');
@@ -27,6 +27,8 @@ std::string VersionNode(const std::string& key, const std::string& value, WORD v
     const WORD header[] = {static_cast<WORD>(node.size()), valueLength, type};
     return node.replace(0, 6, Bytes(header, 6));
 }
+
+}  // namespace
 
 std::string StringsOnlyVersion(const std::string& table, const std::string& version, DWORD translation)
 {
