@@ -16,38 +16,38 @@ constexpr char kHiveSource[] = "Software\\KSInstTest\\ChannelHive";
 }  // namespace
 
 MachineFixture::MachineFixture()
-    : userAppData_(GetStringValue(HKEY_CURRENT_USER, kShellFolders, "AppData")),
-      commonAppData_(GetStringValue(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData")),
-      appDataName_(userAppData_.substr(userAppData_.rfind('\\') + 1)),
-      scratch_("C:\\kstest\\" + ExeTitle() + "\\machine"),
-      defaultFolder_(GetStringValue(HKEY_LOCAL_MACHINE, ProfileListKey(), "ProfilesDirectory", "C:\\users") + "\\" +
+    : userAppData(GetStringValue(HKEY_CURRENT_USER, kShellFolders, "AppData")),
+      commonAppData(GetStringValue(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData")),
+      appDataName(userAppData.substr(userAppData.rfind('\\') + 1)),
+      scratch("C:\\kstest\\" + ExeTitle() + "\\machine"),
+      defaultFolder(GetStringValue(HKEY_LOCAL_MACHINE, ProfileListKey(), "ProfilesDirectory", "C:\\users") + "\\" +
                      kDefaultProfileName)
 {
     const std::string userProfile = Environment("USERPROFILE");
     // Profile-relative paths are relative to the application-data folder's parent and
     // land in "<profile>\<its name>" for the current user too.
-    allowed_ = {commonAppData_ + "\\Velm", commonAppData_ + "\\vluser.cfg",
-                userProfile + "\\" + appDataName_ + "\\Velm", userAppData_ + "\\Velm",
-                userAppData_ + "\\vluser.cfg", scratch_, defaultFolder_};
+    allowed_ = {commonAppData + "\\Velm", commonAppData + "\\vluser.cfg",
+                userProfile + "\\" + appDataName + "\\Velm", userAppData + "\\Velm",
+                userAppData + "\\vluser.cfg", scratch, defaultFolder};
     for (const std::string& path : allowed_)
         Remove(path);
 
     // The current user comes first in the profile list; Wine lists no other.
-    profiles_.push_back(userProfile);
+    profiles.push_back(userProfile);
     char name[256];
     for (DWORD i = 0, length = sizeof(name);
          RegEnumKeyExA(HKEY_USERS, i, name, &length, nullptr, nullptr, nullptr, nullptr) == 0;
          ++i, length = sizeof(name)) {
         if (std::string(name).compare(0, 15, "S-1-5-21-0-0-0-") == 0)
-            loadedSids_.push_back(name);
+            loadedSids.push_back(name);
     }
-    profiles_.push_back(AddProfile(kLoggedOnSid, false, false));
-    profiles_.push_back(AddProfile(kPreloadedSid, true, true));
-    profiles_.push_back(AddProfile(kLoggedOffSid, true, false));
+    profiles.push_back(AddProfile(kLoggedOnSid, false, false));
+    profiles.push_back(AddProfile(kPreloadedSid, true, true));
+    profiles.push_back(AddProfile(kLoggedOffSid, true, false));
 
-    SaveHive(kHiveSource, defaultFolder_ + "\\NTUser.dat");
+    SaveHive(kHiveSource, defaultFolder + "\\NTUser.dat");
     SetStringValue(HKEY_LOCAL_MACHINE, ProfileListKey(), "DefaultUserProfile", kDefaultProfileName);
-    profiles_.push_back(defaultFolder_);
+    profiles.push_back(defaultFolder);
 }
 
 MachineFixture::~MachineFixture()
@@ -56,18 +56,19 @@ MachineFixture::~MachineFixture()
     RegUnLoadKeyA(HKEY_USERS, "KSWiseDefaultUser");
     for (const char* sid : {kLoggedOnSid, kPreloadedSid, kLoggedOffSid})
         RemoveProfileEntry(sid);
-    for (const std::string& sid : loadedSids_)
+    for (const std::string& sid : loadedSids)
         SHDeleteKeyA(HKEY_USERS, (sid + "\\Software\\Velm").c_str());
     DeleteValue(HKEY_LOCAL_MACHINE, ProfileListKey(), "DefaultUserProfile");
-    PendingDeletionsBelow(commonAppData_ + "\\Velm", true);
-    PendingDeletionsBelow(scratch_, true);
+    PendingDeletionsBelow(commonAppData + "\\Velm", true);
+    PendingDeletionsBelow(scratch, true);
+    SHDeleteKeyA(HKEY_CURRENT_USER, kHiveSource);
     for (const std::string& path : allowed_)
         Remove(path);
 }
 
 std::string MachineFixture::AddProfile(const char* sid, bool withHive, bool preload)
 {
-    const std::string folder = scratch_ + "\\" + sid;
+    const std::string folder = scratch + "\\" + sid;
     MakeFile(folder + "\\placeholder.txt");
     if (withHive)
         SaveHive(kHiveSource, folder + "\\NTUser.dat");
@@ -77,7 +78,7 @@ std::string MachineFixture::AddProfile(const char* sid, bool withHive, bool prel
     else if (!withHive)
         CVRegKey::Users.Create(sid, KEY_READ);
     if (preload || !withHive)
-        loadedSids_.push_back(sid);
+        loadedSids.push_back(sid);
     return folder;
 }
 

@@ -20,26 +20,23 @@ public:
     MachineFixture();
     ~MachineFixture();
 
-    // The current user's application-data folder and the common one.
-    const std::string& UserAppData() const { return userAppData_; }
-    const std::string& CommonAppData() const { return commonAppData_; }
-    // The last component of the current user's application-data folder.
-    const std::string& AppDataName() const { return appDataName_; }
-    // Every profile folder the module will visit: the current user's, the three extra
-    // ones, and the default user's last.
-    const std::vector<std::string>& Profiles() const { return profiles_; }
-    // The SIDs whose hives stay readable while the module runs (current user first).
-    const std::vector<std::string>& LoadedSids() const { return loadedSids_; }
-    const std::string& Scratch() const { return scratch_; }
-
     // Deletes a tree, but only inside the fixture's own places.
     void Remove(const std::string& path) const;
+
+    // The current user's application-data folder and the common one, and the last
+    // component of the current user's.
+    const std::string userAppData, commonAppData, appDataName;
+    const std::string scratch, defaultFolder;
+    // Every profile folder the module will visit: the current user's, the three extra
+    // ones, and the default user's last.
+    std::vector<std::string> profiles;
+    // The SIDs whose hives stay readable while the module runs (current user first).
+    std::vector<std::string> loadedSids;
 
 private:
     std::string AddProfile(const char* sid, bool withHive, bool preload);
 
-    const std::string userAppData_, commonAppData_, appDataName_, scratch_, defaultFolder_;
-    std::vector<std::string> profiles_, loadedSids_, allowed_;
+    std::vector<std::string> allowed_;
 };
 
 }  // namespace kstest

@@ -17,12 +17,12 @@ TEST(Stats, EachModeWritesItsOwnFiles)
     kstest::ModuleUnderTest module;
     const auto set = module.Export<DWORD(WINAPI*)(const char*, const char*, const char*, DWORD)>("KSWSetStatParamString");
     ASSERT_TRUE(set);
-    const std::string commonVelm = machine.CommonAppData() + "\\Velm", userVelm = machine.UserAppData() + "\\Velm";
+    const std::string commonVelm = machine.commonAppData + "\\Velm", userVelm = machine.userAppData + "\\Velm";
     const std::string commonFile = commonVelm + "\\vlny\\vluser.cfg", userFile = userVelm + "\\vlny\\vluser.cfg";
     // Where mode 2 writes in a profile folder: the profile-relative statistics file.
     std::vector<std::string> profileVelms;
-    for (const std::string& profile : machine.Profiles())
-        profileVelms.push_back(profile + "\\" + machine.AppDataName() + "\\Velm");
+    for (const std::string& profile : machine.profiles)
+        profileVelms.push_back(profile + "\\" + machine.appDataName + "\\Velm");
 
     // An unknown mode touches nothing.
     for (DWORD mode : {3ul, 0xFFFFFFFFul})
@@ -74,7 +74,7 @@ TEST(Stats, EachModeWritesItsOwnFiles)
     machine.Remove(userVelm);
     kstest::MakeFile(commonVelm + "\\vlny", "not a folder");
     EXPECT_EQ(set("Cache", "Hits", "5", 1), 1u);
-    EXPECT_EQ(kstest::ReadFile(machine.CommonAppData() + "\\vluser.cfg"), "[Cache]\r\n Hits = 5\r\n[]\r\n");
+    EXPECT_EQ(kstest::ReadFile(machine.commonAppData + "\\vluser.cfg"), "[Cache]\r\n Hits = 5\r\n[]\r\n");
     EXPECT_EQ(kstest::ReadFile(commonVelm + "\\vlny"), "not a folder");
     EXPECT_EQ(set("Cache", nullptr, nullptr, 0), 1u);
     EXPECT_TRUE(kstest::FolderExists(userVelm + "\\vlny"));

@@ -19,62 +19,45 @@
 // stop request.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
-bool WriteText(const char* path, const char* text)
+bool WriteText(const std::string& path, const char* text)
 {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
-    CloseHandle(file);
-    return true;
+    FILE* file = fopen(path.c_str(), "wb");
+    return file && fputs(text, file) >= 0 && fclose(file) == 0;
 }
 
 // Signals "<release>.ready" and waits (at most a minute) until <release> is set.
 void SignalReadyAndWait(const char* releaseName)
 {
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, releaseName);
-    char readyName[MAX_PATH];
-    lstrcpynA(readyName, releaseName, MAX_PATH - 8);
-    lstrcatA(readyName, ".ready");
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName);
-    SetEvent(ready);
+    SetEvent(CreateEventA(nullptr, TRUE, FALSE, (std::string(releaseName) + ".ready").c_str()));
     WaitForSingleObject(release, 60000);
-    CloseHandle(ready);
-    CloseHandle(release);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH - 16);
-    if (argc >= 2 && lstrcmpiA(argv[1], "/UnregServer") == 0) {
-        lstrcatA(self, ".unreg");
-        return WriteText(self, GetCommandLineA()) ? 0 : 2;
-    }
-    const char* selfName = strrchr(self, '\\') ? strrchr(self, '\\') + 1 : self;
-    if (lstrcmpiA(selfName, "kshelper.exe") != 0) {
-        char name[MAX_PATH] = {};
-        lstrcpynA(name, selfName, MAX_PATH);
-        CharLowerA(name);
-        const size_t selfLength = strlen(self);
-        lstrcatA(self, ".cmdline");
-        if (!WriteText(self, GetCommandLineA()))
+    char buffer[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    const std::string self = buffer;
+    std::string name = self.substr(self.rfind('\\') + 1);
+    CharLowerA(&name[0]);
+    if (argc >= 2 && lstrcmpiA(argv[1], "/UnregServer") == 0)
+        return WriteText(self + ".unreg", GetCommandLineA()) ? 0 : 2;
+    if (name != "kshelper.exe") {
+        if (!WriteText(self + ".cmdline", GetCommandLineA()))
             return 2;
-        if (!strstr(name, "ignore"))
-            return 0;
-        char pid[16] = {};
-        wsprintfA(pid, "%lu", GetCurrentProcessId());
-        lstrcpyA(self + selfLength, ".pid");
-        WriteText(self, pid);
-        Sleep(60000);
+        if (name.find("ignore") != std::string::npos) {
+            WriteText(self + ".pid", std::to_string(GetCurrentProcessId()).c_str());
+            Sleep(60000);
+        }
         return 0;
     }
     if (argc >= 4 && strcmp(argv[1], "record") == 0) {

@@ -2,14 +2,11 @@
 
 #include "platform/security.h"
 
-#include <gtest/gtest.h>
-
 #include <shlwapi.h>
 
 #include <algorithm>
 #include <cstring>
 #include <regex>
-#include <vector>
 
 namespace kstest {
 

@@ -131,18 +131,14 @@ public:
     bool Holding() const { return holding_; }
 
 private:
-    HANDLE process_ = nullptr;
-    HANDLE release_ = nullptr;
+    HANDLE process_ = nullptr, release_ = nullptr;
     bool holding_ = false;
 };
 
 // Holds a file open without sharing (or with `share`).
-class FileHolder : public HelperHold {
-public:
+struct FileHolder : HelperHold {
     explicit FileHolder(const std::string& path, DWORD share = 0)
-        : HelperHold("hold \"" + path + "\" " + std::to_string(share))
-    {
-    }
+        : HelperHold("hold \"" + path + "\" " + std::to_string(share)) {}
 };
 
 }  // namespace kstest

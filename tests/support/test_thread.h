@@ -3,6 +3,8 @@
 // tests link the module's own objects, so they use the system's threads too.
 #pragma once
 
+#include "support/test_env.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -10,15 +12,13 @@
 
 namespace kstest {
 
-class Thread {
+class Thread : Uncopyable {
 public:
     explicit Thread(std::function<void()> body) : body_(std::move(body))
     {
         handle_ = CreateThread(nullptr, 0, &Thread::Main, this, 0, nullptr);
     }
     ~Thread() { Join(); }
-    Thread(const Thread&) = delete;
-    Thread& operator=(const Thread&) = delete;
 
     // Waits for the body to return; a second call does nothing.
     void Join()
