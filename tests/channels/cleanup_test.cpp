@@ -1,8 +1,10 @@
 // Channel cleanup on a whole machine: channels.ini, channel folders in the common and
 // every profile's root, trigger files, session keys in loaded users' hives, shared
-// statistics caches and product files, built in the prefix and checked after the run.
+// statistics caches and product files, built in the prefix and checked after the run;
+// and carrying out a plan through folder links.
 #include "channels/channel_cleanup.h"
 #include "machine_fixture.h"
+#include "platform/linked_folder.h"
 #include "support/restart_lists.h"
 #include "support/test_env.h"
 
@@ -25,15 +27,6 @@ constexpr char kThreeChannels[] =
 constexpr char kTwoChannels[] = "[Channels]\r\n DefaultStatsCacheId = X\r\n[ChanA]\r\n URL = http://a\r\n[]\r\n"
                                 "[ChanB]\r\n URL = http://b\r\n StatsCacheId = Y\r\n[]\r\n[]\r\n";
 
-// `base` + "\" + each of `names`.
-std::vector<std::string> Below(const std::string& base, const std::vector<const char*>& names)
-{
-    std::vector<std::string> paths;
-    for (const char* name : names)
-        paths.push_back(base + "\\" + name);
-    return paths;
-}
-
 // The files below `folder` and its empty folders (with a trailing "\"), relative to it,
 // sorted, each followed by a blank.
 std::string Tree(const std::string& folder, const std::string& prefix = "")
@@ -46,10 +39,11 @@ std::string Tree(const std::string& folder, const std::string& prefix = "")
     return listing;
 }
 
-void MakeFiles(const std::vector<std::string>& paths, const std::string& bytes = "x")
+// Makes a file "x" for each of `names` below `base`.
+void MakeFiles(const std::string& base, const std::vector<std::string>& names)
 {
-    for (const std::string& path : paths)
-        kstest::MakeFile(path, bytes);
+    for (const std::string& name : names)
+        kstest::MakeFile(base + "\\" + name);
 }
 
 class ChannelCleanup : public testing::Test {
@@ -75,25 +69,24 @@ protected:
     void Build(const std::vector<std::pair<const char*, const char*>>& channels) const
     {
         for (const auto& channel : channels) {
-            const std::string location = channel.second;
-            const std::string folder = location.substr(location.rfind('\\') + 1);
-            MakeFiles({root_ + "\\Channels\\" + folder + "\\item.txt", root_ + "\\Triggers\\" + folder + ".trg"});
+            const std::string location = channel.second, folder = location.substr(location.rfind('\\') + 1);
+            MakeFiles(root_, {"Channels\\" + folder + "\\item.txt", "Triggers\\" + folder + ".trg"});
             SetLocation(channel.first, location);
             for (const std::string& profile : machine_.profiles)
                 kstest::MakeFile(UserRoot(profile) + "\\Channels\\" + folder + "\\x.txt");
             for (const std::string& sid : machine_.loadedSids)
                 kstest::SetStringValue(HKEY_USERS, sid + kSessions + channel.first, "State", "1");
         }
-        MakeFiles(Below(commonStats_, {"X1.dat", "X2.dat", "Y1.dat", "K1.dat", "counter.cfg"}));
+        MakeFiles(commonStats_, {"X1.dat", "X2.dat", "Y1.dat", "K1.dat", "counter.cfg"});
         kstest::MakeFile(commonStats_ + "\\vluser.cfg", kStatsText);
         for (const std::string& profile : machine_.profiles) {
             kstest::MakeFile(UserStats(profile) + "\\vluser.cfg", kStatsText);
             kstest::MakeFile(UserRoot(profile) + "\\Prod\\KSCommon.cfg", kUserCfgText);
-            MakeFiles(Below(UserStats(profile), {"X1.dat", "K1.dat"}));
-            MakeFiles(Below(UserRoot(profile) + "\\Prod", {"a.exc", "b.cfg", "c.ini", "d.xml", "e.log", "keep.txt",
-                                                          "DB\\db.dat", "VTRX_Cache\\c.dat"}));
+            MakeFiles(UserStats(profile), {"X1.dat", "K1.dat"});
+            MakeFiles(UserRoot(profile) + "\\Prod", {"a.exc", "b.cfg", "c.ini", "d.xml", "e.log", "keep.txt",
+                                                   "DB\\db.dat", "VTRX_Cache\\c.dat"});
         }
-        MakeFiles(Below(root_ + "\\Prod", {"a.exc", "b.cfg", "c.ini", "d.xml", "e.log", "keep.txt", "sub\\f.log"}));
+        MakeFiles(root_ + "\\Prod", {"a.exc", "b.cfg", "c.ini", "d.xml", "e.log", "keep.txt", "sub\\f.log"});
     }
 
     void ExpectSessions(const std::vector<const char*>& urls, bool exist) const
@@ -161,13 +154,13 @@ TEST_F(ChannelCleanup, EverythingGoesWhenNothingIsSharedOrInUse)
 
     // The statistics folder goes when empty or holding counter.cfg alone, with its
     // emptied parents; any other single file keeps it.
-    const std::pair<std::vector<const char*>, const char*> rows[] = {
+    const std::pair<std::vector<std::string>, const char*> rows[] = {
         {{"counter.cfg"}, ""}, {{}, ""}, {{"other.dat"}, "vlny\\other.dat "},
         {{"counter.cfg", "Z9.dat"}, "vlny\\Z9.dat vlny\\counter.cfg "}};
     for (const auto& row : rows) {
         machine_.Remove(velm_);
         kstest::MakeFolders(commonStats_);
-        MakeFiles(Below(commonStats_, row.first));
+        MakeFiles(commonStats_, row.first);
         EXPECT_EQ(Cleanup(kTwoChannels), 0);
         EXPECT_EQ(Tree(velm_), row.second);
     }
@@ -228,13 +221,15 @@ TEST_F(ChannelCleanup, UpgradeRemovesOnlyWhatTheNewConfigurationDropped)
 TEST_F(ChannelCleanup, HostileLocationsStayInsideTheChannelsFolders)
 {
     const std::string windows = kstest::WindowsFolder(), system = kstest::SystemFolder();
-    std::vector<std::string> canaries =
-        Below(velm_, {"VLUpdate\\Windows\\canary.txt", "VLUpdate\\Windows.trg", "VLUpdate\\canary.trg", "canary.txt"});
+    std::vector<std::string> canaries = {velm_ + "\\VLUpdate\\Windows\\canary.txt", velm_ + "\\VLUpdate\\Windows.trg",
+                                         velm_ + "\\VLUpdate\\canary.trg", velm_ + "\\canary.txt"};
     for (const std::string& profile : machine_.profiles)
         canaries.push_back(UserData(profile) + "\\VLUpdate\\Windows\\canary.txt");
-    MakeFiles(canaries);
-    MakeFiles(Below(root_ + "\\Channels", {"Windows\\inside.txt", "keepC\\item.txt"}));
-    const std::vector<std::string> windowsNames = kstest::FolderNames(windows), systemNames = kstest::FolderNames(system);
+    for (const std::string& canary : canaries)
+        kstest::MakeFile(canary);
+    MakeFiles(root_ + "\\Channels", {"Windows\\inside.txt", "keepC\\item.txt"});
+    const std::vector<std::string> windowsNames = kstest::FolderNames(windows);
+    const std::vector<std::string> systemNames = kstest::FolderNames(system);
     ASSERT_GT(systemNames.size(), 10u);
 
     std::string cfg = "[Channels]\r\n";
@@ -262,6 +257,37 @@ TEST_F(ChannelCleanup, HostileLocationsStayInsideTheChannelsFolders)
     ExpectSessions({"http://up"}, true);
     EXPECT_EQ(kstest::FolderNames(windows), windowsNames);
     EXPECT_EQ(kstest::FolderNames(system), systemNames);
+}
+
+// Carrying out a plan never follows a folder link to a channel's folder. The test run
+// links C:\kstest\<program>\folder-links\tree\linked to ..\target from the host
+// (tests/wine/folder_links.sh), since Wine cannot make links itself; this test runs apart
+// from the machine-wide ones (CTest entry channels).
+CleanupStep DeleteInside(const std::string& within, const std::string& path)
+{
+    CleanupStep step;
+    step.kind = StepKind::DeleteTree, step.within = within, step.path = path;
+    step.flags = 0x8;  // never scheduled at restart
+    return step;
+}
+
+TEST(ChannelLinks, ChannelFoldersAreNotReachedThroughALink)
+{
+    const std::string base = "C:\\kstest\\" + kstest::ExeTitle() + "\\folder-links", tree = base + "\\tree";
+    ASSERT_TRUE(IsLinkedFolder(GetFileAttributesA((tree + "\\linked").c_str()))) << "made by folder_links.sh";
+    for (const char* file : {"\\target\\news\\keep.txt", "\\target\\inner\\keep.txt", "\\tree\\plain\\news\\gone.txt"})
+        kstest::MakeFile(base + file);
+
+    CarryOutCleanup({{DeleteInside(tree, tree + "\\linked\\news"),                // a link on the way
+                      DeleteInside(tree + "\\linked", tree + "\\linked\\inner"),  // the folder itself linked
+                      DeleteInside(tree, tree + "\\plain\\news")}});              // no link: deleted
+
+    EXPECT_TRUE(kstest::FileExists(base + "\\target\\news\\keep.txt"));
+    EXPECT_TRUE(kstest::FileExists(base + "\\target\\inner\\keep.txt"));
+    EXPECT_FALSE(kstest::FolderExists(tree + "\\plain\\news"));
+    EXPECT_TRUE(kstest::FolderExists(tree + "\\plain"));
+    for (const char* made : {"\\target\\news", "\\target\\inner", "\\tree\\plain"})
+        kstest::RemoveTestTree(base + made);
 }
 
 }  // namespace

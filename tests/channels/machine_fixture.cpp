@@ -35,9 +35,7 @@ MachineFixture::MachineFixture()
     // The current user comes first in the profile list; Wine lists no other.
     profiles.push_back(userProfile);
     char name[256];
-    for (DWORD i = 0, length = sizeof(name);
-         RegEnumKeyExA(HKEY_USERS, i, name, &length, nullptr, nullptr, nullptr, nullptr) == 0;
-         ++i, length = sizeof(name)) {
+    for (DWORD i = 0; RegEnumKeyA(HKEY_USERS, i, name, sizeof(name)) == ERROR_SUCCESS; ++i) {
         if (std::string(name).compare(0, 15, "S-1-5-21-0-0-0-") == 0)
             loadedSids.push_back(name);
     }

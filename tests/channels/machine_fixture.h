@@ -23,10 +23,9 @@ public:
     // Deletes a tree, but only inside the fixture's own places.
     void Remove(const std::string& path) const;
 
-    // The current user's application-data folder and the common one, and the last
-    // component of the current user's.
-    const std::string userAppData, commonAppData, appDataName;
-    const std::string scratch, defaultFolder;
+    // The current user's application-data folder and the common one, the last component
+    // of the current user's, a scratch folder and the default user's profile folder.
+    const std::string userAppData, commonAppData, appDataName, scratch, defaultFolder;
     // Every profile folder the module will visit: the current user's, the three extra
     // ones, and the default user's last.
     std::vector<std::string> profiles;

@@ -91,21 +91,22 @@ TEST(ChannelLocation, OnlyNamesInsideTheChannelsFolderAreUsed)
 }
 
 struct FakeIndex : ChannelIndexView {
-    FakeIndex(bool exists, std::map<std::string, std::string> locations) : exists(exists), locations(locations) {}
+    FakeIndex(bool exists, std::map<std::string, std::string> entries) : exists(exists), entries(entries) {}
     bool Exists() const override { return exists; }
-    std::string Location(const std::string& url) const override { return locations.count(url) ? locations.at(url) : ""; }
+    std::string Location(const std::string& url) const override { return entries.count(url) ? entries.at(url) : ""; }
     bool exists;
-    std::map<std::string, std::string> locations;
+    std::map<std::string, std::string> entries;  // URL -> location
 };
 
+// Common application data, its name for the user, the common and the user's root, the
+// common and the user's statistics folder.
 ChannelFolders Folders()
 {
-    ChannelFolders folders;
-    folders.commonAppData = "C:\\PD", folders.appDataName = "AD";
-    folders.commonRoot = "C:\\PD\\Velm\\VLUpdate\\Kestrel", folders.userRoot = "AD\\Velm\\VLUpdate\\Kestrel";
-    folders.commonStats = "C:\\PD\\Velm\\vlny", folders.userStats = "AD\\Velm\\vlny";
-    return folders;
+    return {"C:\\PD", "AD", "C:\\PD\\Velm\\VLUpdate\\Kestrel", "AD\\Velm\\VLUpdate\\Kestrel",
+            "C:\\PD\\Velm\\vlny", "AD\\Velm\\vlny"};
 }
+
+std::string Field(const char* label, const std::string& value) { return value.empty() ? value : label + value; }
 
 // One line per step: a log line as its level and text; any other step as its kind, path
 // and flags, then each other field that is set.
@@ -116,11 +117,10 @@ std::string Describe(const CleanupStep& step)
     static const char* const kKinds[] = {"", "tree", "users", "section", "session", "index", "stats", "ifonly"};
     char flags[16];
     std::snprintf(flags, sizeof(flags), "%#lx", static_cast<unsigned long>(step.flags));
-    const auto field = [](const char* label, const std::string& value) { return value.empty() ? value : label + value; };
-    return kKinds[static_cast<int>(step.kind)] + (" " + step.path) + " " + flags + field(" name=", step.name) +
-           field(" pattern=", step.pattern) + field(" stop=", step.stop) + field(" within=", step.within) +
-           field(" mode=", step.mode ? std::to_string(step.mode) : "") +
-           (step.retryDelayMs == 500 ? "" : " delay!=500") + field(" else: ", step.text);
+    return kKinds[static_cast<int>(step.kind)] + (" " + step.path) + " " + flags + Field(" name=", step.name) +
+           Field(" pattern=", step.pattern) + Field(" stop=", step.stop) + Field(" within=", step.within) +
+           Field(" mode=", step.mode ? std::to_string(step.mode) : "") +
+           (step.retryDelayMs == 500 ? "" : " delay!=500") + Field(" else: ", step.text);
 }
 
 // The description of each step of `plan` with a match of `pattern`, in order.
@@ -157,7 +157,8 @@ TEST(CleanupPlan, PlainRemovalInOrder)
         "INFO Channel section ChanA is deleted from " + kUser + "\\Prod\\KSCommon.cfg",
         "tree " + kCommon + "\\Channels\\news 0 within=" + kCommon + "\\Channels",
         "users " + kUser + "\\Channels\\news 0 within=" + kUser + "\\Channels",
-        "index " + kCommon + "\\Channels\\channels.ini 0 name=http://a", "tree " + kCommon + "\\Prod 0x22 pattern=*.log",
+        "index " + kCommon + "\\Channels\\channels.ini 0 name=http://a",
+        "tree " + kCommon + "\\Prod 0x22 pattern=*.log",
         "users AD\\Velm\\vlny 0x20 pattern=X*", "users " + kUser + "\\Prod\\DB 0x10", "tree " + kCommon + "\\Prod 0x10",
         "users " + kUser + "\\Channels 0x11 stop=AD"};
     auto at = lines.begin();
@@ -197,8 +198,9 @@ TEST(CleanupPlan, HostileAndMissingNamesDeleteNothingOfTheirOwn)
     const CleanupPlan plan = PlanCleanup(SelectChannels({}, records, false), Folders(), index, "Channels", "Prod",
                                          false, ChannelCleanupOptions());
     EXPECT_EQ(plan.channelCount, 4);
-    EXPECT_EQ(Matching(plan, "^WARN"), std::vector<std::string>({"WARN Location ..\\..\\Windows of channel http://bad "
-                                                                  "leaves the channels folder; nothing of it is deleted"}));
+    EXPECT_EQ(Matching(plan, "^WARN"),
+              std::vector<std::string>({"WARN Location ..\\..\\Windows of channel http://bad leaves the channels "
+                                        "folder; nothing of it is deleted"}));
     EXPECT_EQ(Matching(plan, "^(session|index) ").size(), 2u) << "a key removed once reads as empty the second time";
     for (const CleanupStep& step : plan.steps)
         EXPECT_TRUE(step.path.find("..") == std::string::npos && step.path.find("bad") == std::string::npos)
@@ -211,15 +213,13 @@ TEST(CleanupPlan, HostileAndMissingNamesDeleteNothingOfTheirOwn)
             EXPECT_TRUE(step.path != kCommon + "\\" && step.path != kUser + "\\" &&
                         step.kind != StepKind::DeleteSection && step.path.find("..") == std::string::npos)
                 << product << ": " << Describe(step);
-        EXPECT_EQ(Matching(unsafe, "^INFO Folder news of old channel http://a is deleted$").size(), 1u)
-            << product;
+        EXPECT_EQ(Matching(unsafe, "^INFO Folder news of old channel http://a is deleted$").size(), 1u) << product;
     }
 
     // Statistics folders that fell back to the application-data folder are not emptied;
     // leaving statistics (records without a cache) plans no statistics step at all.
-    ChannelFolders fallback = Folders();
-    fallback.commonStats = "C:\\PD";
-    fallback.userStats = "";
+    const ChannelFolders fallback = {"C:\\PD", "AD", "C:\\PD\\Velm\\VLUpdate\\Kestrel", "AD\\Velm\\VLUpdate\\Kestrel",
+                                     "C:\\PD", ""};
     const ChannelSelection selection = SelectChannels({}, {Channel("u", "S", "X"), Channel("v", "T", "")}, false);
     const CleanupPlan stats =
         PlanCleanup(selection, fallback, FakeIndex(true, {}), "Channels", "Prod", true, ChannelCleanupOptions());

@@ -15,7 +15,8 @@ TEST(Stats, EachModeWritesItsOwnFiles)
 {
     kstest::MachineFixture machine;
     kstest::ModuleUnderTest module;
-    const auto set = module.Export<DWORD(WINAPI*)(const char*, const char*, const char*, DWORD)>("KSWSetStatParamString");
+    const auto set =
+        module.Export<DWORD(WINAPI*)(const char*, const char*, const char*, DWORD)>("KSWSetStatParamString");
     ASSERT_TRUE(set);
     const std::string commonVelm = machine.commonAppData + "\\Velm", userVelm = machine.userAppData + "\\Velm";
     const std::string commonFile = commonVelm + "\\vlny\\vluser.cfg", userFile = userVelm + "\\vlny\\vluser.cfg";
@@ -42,7 +43,8 @@ TEST(Stats, EachModeWritesItsOwnFiles)
     EXPECT_EQ(set("Cache", "Hits", "3", 2), 1u);
     EXPECT_EQ(set("Other", "Seen", "4", 2), 1u);
     for (const std::string& velm : profileVelms)
-        EXPECT_EQ(kstest::ReadFile(velm + "\\vlny\\vluser.cfg"), "[Cache]\r\n Hits = 3\r\n[]\r\n[Other]\r\n Seen = 4\r\n[]\r\n")
+        EXPECT_EQ(kstest::ReadFile(velm + "\\vlny\\vluser.cfg"),
+                  "[Cache]\r\n Hits = 3\r\n[]\r\n[Other]\r\n Seen = 4\r\n[]\r\n")
             << velm;
     EXPECT_EQ(kstest::ReadFile(commonFile), "[Cache]\r\n Hits = 2\r\n[]\r\n");
 

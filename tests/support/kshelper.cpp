@@ -61,35 +61,23 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc >= 4 && strcmp(argv[1], "record") == 0) {
-        if (argc >= 5)
-            Sleep(strtoul(argv[4], nullptr, 0));
+        Sleep(argc >= 5 ? strtoul(argv[4], nullptr, 0) : 0);
         WriteText(argv[2], GetCommandLineA());
         return static_cast<int>(strtoul(argv[3], nullptr, 0));
     }
-    if (argc >= 5 && strcmp(argv[1], "event") == 0) {
-        HANDLE event = CreateEventA(nullptr, TRUE, strcmp(argv[3], "1") == 0, argv[2]);
-        if (!event)
-            return 3;
-        SignalReadyAndWait(argv[4]);
-        CloseHandle(event);
-        return 0;
-    }
-    if (argc >= 4 && strcmp(argv[1], "probe") == 0) {
-        HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, argv[2]);
-        if (event)
-            CloseHandle(event);
-        return WriteText(argv[3], event ? "held" : "free") ? 0 : 2;
-    }
+    if (argc >= 4 && strcmp(argv[1], "probe") == 0)
+        return WriteText(argv[3], OpenEventA(SYNCHRONIZE, FALSE, argv[2]) ? "held" : "free") ? 0 : 2;
     if (argc >= 3 && strcmp(argv[1], "exit") == 0)
         return static_cast<int>(strtoul(argv[2], nullptr, 0));
-    if (argc >= 5 && strcmp(argv[1], "hold") == 0) {
-        HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, strtoul(argv[3], nullptr, 0), nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return 3;
-        SignalReadyAndWait(argv[4]);
-        CloseHandle(file);
-        return 0;
-    }
-    return 1;
+    // What "event" and "hold" hold is released when the process ends.
+    const bool event = argc >= 5 && strcmp(argv[1], "event") == 0, hold = argc >= 5 && strcmp(argv[1], "hold") == 0;
+    if (!event && !hold)
+        return 1;
+    HANDLE held = event ? CreateEventA(nullptr, TRUE, strcmp(argv[3], "1") == 0, argv[2])
+                        : CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, strtoul(argv[3], nullptr, 0), nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (!held || held == INVALID_HANDLE_VALUE)
+        return 3;
+    SignalReadyAndWait(argv[4]);
+    return 0;
 }

@@ -25,8 +25,7 @@ public:
     ~RestartListsGuard();
 
 private:
-    std::string folder_;
-    std::string section_;
+    std::string folder_, section_;
 };
 
 }  // namespace kstest

@@ -64,8 +64,7 @@ std::string ReadFile(const std::string& path)
         return std::string();
     std::string bytes(GetFileSize(file, nullptr), '\0');
     DWORD read = 0;
-    if (!bytes.empty())
-        ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
     CloseHandle(file);
     bytes.resize(read);
     return bytes;
@@ -84,8 +83,7 @@ bool WriteFile(const std::string& path, const std::string& bytes)
 
 bool NtFamily()
 {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
+    OSVERSIONINFOA version = {sizeof(version)};
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
@@ -285,7 +283,8 @@ HelperHold::HelperHold(const std::string& arguments)
     std::string line = "\"" + HelperPath() + "\" " + arguments + " " + eventName;
     STARTUPINFOA startup = {sizeof(startup)};
     PROCESS_INFORMATION info = {};
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                       &info)) {
         CloseHandle(info.hThread);
         process_ = info.hProcess;
         HANDLE waits[] = {ready, process_};

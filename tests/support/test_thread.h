@@ -14,10 +14,8 @@ namespace kstest {
 
 class Thread : Uncopyable {
 public:
-    explicit Thread(std::function<void()> body) : body_(std::move(body))
-    {
-        handle_ = CreateThread(nullptr, 0, &Thread::Main, this, 0, nullptr);
-    }
+    explicit Thread(std::function<void()> body)
+        : body_(std::move(body)), handle_(CreateThread(nullptr, 0, &Thread::Main, this, 0, nullptr)) {}
     ~Thread() { Join(); }
 
     // Waits for the body to return; a second call does nothing.
