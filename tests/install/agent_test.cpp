@@ -24,12 +24,10 @@ std::string RunValue(HKEY root, const std::string& name = ValueName())
 
 class Agent : public testing::Test {
 protected:
-    Agent() : module_("agent", "")
+    // No blank in the path: Wine quotes an unquoted program path with blanks itself,
+    // which would hide whether the module quoted it.
+    Agent() : module_("agent", ""), product_(module_.Folder().MakeFolder("Product")), agent_(product_ + "\\agent.exe")
     {
-        // No blank in the path: Wine quotes an unquoted program path with blanks itself,
-        // which would hide whether the module quoted it.
-        product_ = module_.Folder().MakeFolder("Product");
-        agent_ = product_ + "\\agent.exe";
         CopyFileA(kstest::HelperPath().c_str(), agent_.c_str(), FALSE);
         Clean();
     }
@@ -41,11 +39,10 @@ protected:
         SHDeleteValueA(HKEY_CURRENT_USER, kRunKey, "VLAgent");
     }
 
-    void WriteCfg(const std::string& folder, const char* agent, const char* multiUser, bool named = true)
+    void WriteCfg(const std::string& folder, const std::string& agent, const std::string& multiUser, bool named = true)
     {
-        module_.WriteCfg("[General]\r\n Path = " + folder + "\r\n" +
-                         (*agent ? std::string(" ModuleAgent = ") + agent + "\r\n" : "") +
-                         (*multiUser ? std::string(" MultiUser = ") + multiUser + "\r\n" : "") +
+        module_.WriteCfg("[General]\r\n Path = " + folder + "\r\n" + (agent.empty() ? "" : " ModuleAgent = " + agent + "\r\n") +
+                         (multiUser.empty() ? "" : " MultiUser = " + multiUser + "\r\n") +
                          (named ? " ObjectPrefix = " + ValueName() + "\r\n" : "") + "[]\r\n");
     }
     LONG Run(const char* args) { return module_.Export<RunAgent>("KSWRunAgent")(args); }

@@ -16,17 +16,14 @@ constexpr DWORD kNoCount = 0xDEADBEEF;
 
 TEST(Components, CompareVersionsByNumbersThenPiecesThenText)
 {
-    // Each pair in the order given is "less"; the other way round "greater".
-    const std::pair<const char*, const char*> less[] = {
-        {"2.0.0.9", "2.0.0.10"}, {"2.0", "2.0.0.0"}, {"2.9.9.9", "3"}, {"1.2.3", "1.2.x"}, {"", "0"},
-        {"1.2.a", "1.2.b"},      {"01.2", "1.2"},    {"1.x", "4294967295.1"}};
-    for (const auto& pair : less) {
-        EXPECT_EQ(CompareVersions(pair.first, pair.second), -1) << pair.first << " against " << pair.second;
-        EXPECT_EQ(CompareVersions(pair.second, pair.first), 1) << pair.second << " against " << pair.first;
-    }
-    for (const char* same : {"2.0.0.1", "1.2.X|1.2.x", ""}) {
-        const std::string text = same;
-        EXPECT_EQ(CompareVersions(text.substr(0, text.find('|')), text.substr(text.find('|') + 1)), 0) << same;
+    // a, b and the result of comparing a with b; the other way round gives the opposite.
+    const struct { const char* a; const char* b; int result; } rows[] = {
+        {"2.0.0.9", "2.0.0.10", -1}, {"2.0", "2.0.0.0", -1}, {"2.9.9.9", "3", -1},    {"1.2.3", "1.2.x", -1},
+        {"", "0", -1},               {"1.2.a", "1.2.b", -1}, {"01.2", "1.2", -1},     {"1.x", "4294967295.1", -1},
+        {"2.0.0.1", "2.0.0.1", 0},   {"1.2.X", "1.2.x", 0},  {"", "", 0}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(CompareVersions(row.a, row.b), row.result) << row.a << " against " << row.b;
+        EXPECT_EQ(CompareVersions(row.b, row.a), -row.result) << row.b << " against " << row.a;
     }
 }
 
@@ -110,14 +107,8 @@ TEST(Components, GoProtoResultsAndWarnings)
     const auto goProto = module.Export<LONG(WINAPI*)(const char*, int, int)>("KSWInstallUninstallGoProto");
     // path null: the stand-in library; error: the entry's last error (null: it succeeds);
     // the call the library recorded and the warning logged (null: none).
-    const struct {
-        const char* path;
-        int install;
-        const char* error;
-        LONG result;
-        const char* call;
-        const char* warning;
-    } cases[] = {
+    const struct { const char* path; int install; const char* error; LONG result; const char* call; const char* warning; }
+        cases[] = {
         {nullptr, 1, nullptr, 0, "19 0 42", nullptr},
         {nullptr, 0, nullptr, 0, "20 0", nullptr},
         {nullptr, 1, "5", 1603, "19 0 42", "WARNING GoProto failed to Install. Code = 0x5"},

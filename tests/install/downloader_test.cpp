@@ -42,14 +42,10 @@ std::string Place(const std::string& version, const std::string& path)
 
 // The downloader's world for one test: description, delivered folder, system-folder
 // copy, registration and counts, all removed again at the end; the module's log.
-class DownloaderWorld {
-public:
+struct DownloaderWorld {
     explicit DownloaderWorld(const std::string& name)
-        : scratch_(name),
-          module_(name + "_log", ""),
-          name_("kstest_down_" + kstest::ExeTitle() + ".dll"),
-          installed_(kstest::SystemFolder() + "\\" + name_),
-          description_(scratch_ / "Downloader Description.cfg")
+        : scratch_(name), module_(name + "_log", ""), name_("kstest_down_" + kstest::ExeTitle() + ".dll"),
+          installed_(kstest::SystemFolder() + "\\" + name_), description_(scratch_ / "Downloader Description.cfg")
     {
         SetEnvironmentVariableA("KSTEST_COM_CLSID", kClsid);
         Clean();
@@ -60,14 +56,18 @@ public:
         Clean();
         SetEnvironmentVariableA("KSTEST_COM_CLSID", nullptr);
     }
+    void Clean() const
+    {
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kClsid).c_str());
+        for (const std::string& path : {installed_, scratch_ / "Elsewhere\\Old.dll", scratch_ / "Elsewhere\\Newer.dll"})
+            kstest::DeleteValue(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str());
+        SetFileAttributesA(installed_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(installed_.c_str());
+        RemoveDirectoryA((installed_ + "\\inside").c_str());
+        RemoveDirectoryA(installed_.c_str());
+    }
 
     void Describe(const std::string& entries) const { kstest::WriteFile(description_, "[VLDown]\r\n" + entries + "[]\r\n"); }
-    std::string DescribedName() const
-    {
-        const std::string text = kstest::ReadFile(description_);
-        const size_t at = text.find("Name = ");
-        return at == std::string::npos ? "none" : text.substr(at + 7, text.find('\r', at) - at - 7);
-    }
     void Register(const std::string& path, DWORD count) const
     {
         kstest::SetStringValue(HKEY_CLASSES_ROOT, kInprocKey, nullptr, path);
@@ -85,46 +85,34 @@ public:
     const std::string name_;
     const std::string installed_;
     const std::string description_;
-
-private:
-    void Clean() const
-    {
-        SHDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kClsid).c_str());
-        for (const std::string& path : {installed_, scratch_ / "Elsewhere\\Old.dll", scratch_ / "Elsewhere\\Newer.dll"})
-            kstest::DeleteValue(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str());
-        SetFileAttributesA(installed_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(installed_.c_str());
-    }
 };
 
 TEST(Downloader, InstallsOnlyANewerCopyAndCountsTheCopyInUse)
 {
-    enum Where { None, SystemFolderCopy, Elsewhere };
-    // Registered version "2.0" is a text-only version resource; delivered null: nothing
-    // delivered; afterwards: copied or not, the count of the copy in use, the version of
-    // the system folder's copy.
-    const struct { const char* name; Where registeredAt; const char* registeredVersion; DWORD registeredCount;
+    // Registered: the copy in use (null: none; "system": the system folder's copy), its
+    // version ("2.0": a text-only version resource) and count; the version delivered
+    // (null: nothing); afterwards: copied or not, the count of the copy in use, the
+    // version of the system folder's copy.
+    const struct { const char* name; const char* registeredAt; const char* registeredVersion; DWORD registeredCount;
                    const char* deliveredVersion; bool copied; DWORD count; const char* installedVersion; } cases[] = {
-        {"same version", SystemFolderCopy, "2.0.0.1", 1, "2.0.0.1", false, 2, "2.0.0.1"},
-        {"numeric pieces", SystemFolderCopy, "2.0.0.9", 4, "2.0.0.10", true, 5, "2.0.0.10"},
-        {"older delivered", SystemFolderCopy, "2.0.0.10", 2, "2.0.0.9", false, 3, "2.0.0.10"},
-        {"fewer pieces registered", Elsewhere, "2.0", 3, "2.0.0.0", true, 4, "2.0.0.0"},
-        {"nothing registered", None, nullptr, kNoCount, "2.0.0.1", true, 1, "2.0.0.1"},
-        {"nothing usable", None, nullptr, kNoCount, nullptr, false, kNoCount, "none"},
-        {"newer elsewhere, no count", Elsewhere, "2.0.0.10", kNoCount, "2.0.0.9", false, 2, "none"},
+        {"same version", "system", "2.0.0.1", 1, "2.0.0.1", false, 2, "2.0.0.1"},
+        {"numeric pieces", "system", "2.0.0.9", 4, "2.0.0.10", true, 5, "2.0.0.10"},
+        {"older delivered", "system", "2.0.0.10", 2, "2.0.0.9", false, 3, "2.0.0.10"},
+        {"fewer pieces registered", "Elsewhere\\Old.dll", "2.0", 3, "2.0.0.0", true, 4, "2.0.0.0"},
+        {"nothing registered", nullptr, nullptr, kNoCount, "2.0.0.1", true, 1, "2.0.0.1"},
+        {"nothing usable", nullptr, nullptr, kNoCount, nullptr, false, kNoCount, "none"},
+        {"newer elsewhere, no count", "Elsewhere\\Newer.dll", "2.0.0.10", kNoCount, "2.0.0.9", false, 2, "none"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DownloaderWorld world("downloader_install");
         const std::string delivered = world.scratch_ / "Delivered Files";
         std::string registered;
-        if (c.registeredAt != None) {
-            const bool older = std::string(c.registeredVersion) == "2.0";
-            registered = c.registeredAt == SystemFolderCopy ? world.installed_
-                                                            : world.scratch_ / (older ? "Elsewhere\\Old.dll"
-                                                                                      : "Elsewhere\\Newer.dll");
-            Place(older ? "2.0.0.0" : c.registeredVersion, registered);
-            if (older) {
+        if (c.registeredAt) {
+            const bool textOnly = std::string(c.registeredVersion) == "2.0";
+            registered = std::string(c.registeredAt) == "system" ? world.installed_ : world.scratch_ / c.registeredAt;
+            Place(textOnly ? "2.0.0.0" : c.registeredVersion, registered);
+            if (textOnly) {
                 ASSERT_TRUE(kstest::SetVersionResource(registered, kstest::StringsOnlyVersion("040904b0", "2.0", 0x04b00409)));
             }
             ASSERT_EQ(VersionOf(registered), c.registeredVersion);
@@ -136,21 +124,22 @@ TEST(Downloader, InstallsOnlyANewerCopyAndCountsTheCopyInUse)
         // One script passes the folder with trailing blanks: the library is found all the
         // same. (The folder is then removed by that name as passed, which Windows takes
         // for the folder and Wine does not.)
-        const bool blanks = c.registeredAt == None && c.deliveredVersion;
+        const bool blanks = !c.registeredAt && c.deliveredVersion;
 
         EXPECT_EQ(world.Install(delivered + (blanks ? "  " : "")), 1);
 
         const std::string inUse = c.copied ? world.installed_ : registered;
         EXPECT_EQ(VersionOf(world.installed_), c.installedVersion);
         EXPECT_EQ(Registered(), inUse.empty() ? "none" : inUse) << "registered by DllRegisterServer";
-        EXPECT_EQ(Count(inUse), inUse.empty() ? kNoCount : c.count);
-        EXPECT_EQ(Count(world.installed_), c.copied || registered == world.installed_ ? c.count : kNoCount);
+        EXPECT_EQ(Count(inUse), c.count);
+        EXPECT_EQ(Count(world.installed_), inUse == world.installed_ ? c.count : kNoCount);
         if (c.copied && !registered.empty() && registered != world.installed_) {
             EXPECT_FALSE(kstest::FileExists(registered)) << "the old copy goes";
             EXPECT_EQ(Count(registered), kNoCount);
         }
-        EXPECT_EQ(world.DescribedName(), !c.copied && !registered.empty() ? registered.substr(registered.rfind('\\') + 1)
-                                                                          : world.name_);
+        // The description names the copy in use.
+        const std::string name = inUse.empty() ? world.name_ : inUse.substr(inUse.rfind('\\') + 1);
+        EXPECT_NE(kstest::ReadFile(world.description_).find("Name = " + name + "\r\n"), std::string::npos);
         EXPECT_TRUE(blanks || !kstest::FolderExists(delivered)) << "the delivered folder is removed";
         const std::vector<std::string> moved = world.module_.LogEntriesFrom("Cannot move");
         ASSERT_EQ(moved.size(), c.copied ? 0u : 1u);
@@ -161,7 +150,7 @@ TEST(Downloader, InstallsOnlyANewerCopyAndCountsTheCopyInUse)
     }
 }
 
-TEST(Downloader, NoDeliveredFolderAndBadDescriptionsChangeNothing)
+TEST(Downloader, NoDeliveredFolderBadDescriptionsAndAFolderOfTheNameChangeNothing)
 {
     DownloaderWorld world("downloader_bad");
     const auto install = world.module_.Export<InstallFn>("KSWInstallDownloader");
@@ -171,6 +160,7 @@ TEST(Downloader, NoDeliveredFolderAndBadDescriptionsChangeNothing)
     EXPECT_EQ(install(world.description_.c_str(), nullptr), 1);
     EXPECT_FALSE(kstest::FileExists(world.installed_));
     EXPECT_EQ(Registered(), "none");
+    EXPECT_EQ(world.Uninstall(), 1) << "nothing there, nothing to delete";
 
     const std::string clsid = std::string(" CLSID = ") + kClsid + "\r\n";
     for (const std::string& entries :
@@ -187,6 +177,13 @@ TEST(Downloader, NoDeliveredFolderAndBadDescriptionsChangeNothing)
     EXPECT_TRUE(kstest::FileExists(delivered)) << "the delivered folder stays";
     EXPECT_FALSE(kstest::FileExists(world.installed_));
     EXPECT_EQ(world.module_.LogEntriesFrom("Cannot move").size(), 1u) << "a refused description logs nothing";
+
+    // Only a file is the downloader: a folder of its name in the system folder stays.
+    world.Describe(clsid + " Name = " + world.name_ + "\r\n");
+    kstest::MakeFolders(world.installed_ + "\\inside");
+    EXPECT_EQ(world.Uninstall(), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(kstest::FolderExists(world.installed_ + "\\inside"));
 }
 
 TEST(Downloader, UninstallReleasesTheCountAndDeletesTheLastCopy)
@@ -218,20 +215,6 @@ TEST(Downloader, UninstallReleasesTheCountAndDeletesTheLastCopy)
         EXPECT_EQ(kstest::WininitRenameLines(), wininit);
         EXPECT_TRUE(world.module_.LogEntries().empty()) << "nothing to log";
     }
-}
-
-// Only a file is the downloader: a folder of its name in the system folder stays.
-TEST(Downloader, UninstallLeavesAFolderOfTheLibrarysName)
-{
-    DownloaderWorld world("downloader_folder");
-    EXPECT_EQ(world.Uninstall(), 1) << "nothing there, nothing to delete";
-    const std::string inside = world.installed_ + "\\inside";
-    kstest::MakeFolders(inside);
-    EXPECT_EQ(world.Uninstall(), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_TRUE(kstest::FolderExists(inside));
-    RemoveDirectoryA(inside.c_str());
-    RemoveDirectoryA(world.installed_.c_str());
 }
 
 }  // namespace

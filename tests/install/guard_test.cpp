@@ -61,7 +61,8 @@ TEST_F(Guard, StateOfAnEventAnotherProgramHolds)
 {
     for (const bool signalled : {true, false}) {
         SCOPED_TRACE(signalled);
-        kstest::EventHolder holder(GuardName(), signalled);
+        // A second process holding the manual-reset event.
+        kstest::HelperHold holder("event \"" + GuardName() + "\" " + (signalled ? "1" : "0"));
         ASSERT_TRUE(holder.Holding());
         EXPECT_EQ(areThereOthers_(), signalled ? nullptr : kHeldNotSignalled);
         // The module only looks: the holder's state is what it was.
@@ -71,7 +72,7 @@ TEST_F(Guard, StateOfAnEventAnotherProgramHolds)
     }
 
     // An event under the other spelling is no guard of this system.
-    kstest::EventHolder stranger(OtherName(), false);
+    kstest::HelperHold stranger("event \"" + OtherName() + "\" 0");
     ASSERT_TRUE(stranger.Holding());
     HANDLE own = areThereOthers_();
     EXPECT_TRUE(IsRealHandle(own));

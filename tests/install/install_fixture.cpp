@@ -17,37 +17,23 @@ InstalledModule::InstalledModule(const std::string& name, const std::string& cfg
     const CVRegKey options = CVRegKey::CurrentUser.Create(logKey_.Path().c_str(), KEY_SET_VALUE);
     options.SetDWord("ERRORS_ONLY=", 0);
     options.SetDWord("MAX_SIZE=", 0);
-    Load();
+    Reload();
 }
 
 InstalledModule::~InstalledModule()
 {
-    Unload();
+    FreeLibrary(module_);
     SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), nullptr);
     SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), nullptr);
 }
 
-void InstalledModule::WriteCfg(const std::string& cfgText) const { WriteFile(CfgPath(), cfgText); }
-
-void InstalledModule::Load()
+void InstalledModule::Reload()
 {
+    FreeLibrary(module_);
     // The module reads both variables when it is loaded.
     SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), logKey_.Path().c_str());
     SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), (folder_ / "log").c_str());
     module_ = LoadLibraryA((folder_ / "prog\\KSInst.dll").c_str());
-}
-
-void InstalledModule::Unload()
-{
-    if (module_)
-        FreeLibrary(module_);
-    module_ = nullptr;
-}
-
-void InstalledModule::Reload()
-{
-    Unload();
-    Load();
 }
 
 std::vector<std::string> InstalledModule::LogEntries() const

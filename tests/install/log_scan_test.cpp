@@ -15,35 +15,26 @@
 
 namespace {
 
-// Files answer with their upper-case form (as short paths are given); "C:\NEW.DLL"
-// exists besides.
-class FakeProbe : public InstalledFileProbe {
-public:
+// Only "C:\App\a.dll" is installed: it answers with its upper-case form (as short paths
+// are given); "C:\NEW.DLL" exists besides.
+struct FakeProbe : InstalledFileProbe {
     int asked = 0;
     std::string InstalledFile(const std::string& path) override
     {
         ++asked;
-        std::string upper = path;
-        CharUpperA(&upper[0]);
-        return upper == "C:\\APP\\A.DLL" ? upper : std::string();
+        return lstrcmpiA(path.c_str(), "C:\\App\\a.dll") == 0 ? "C:\\APP\\A.DLL" : "";
     }
     bool Exists(const std::string& path) override { return lstrcmpiA(path.c_str(), "C:\\NEW.DLL") == 0; }
 };
 
-struct Outcome {
-    LogAnalysisResult result;
-    std::vector<std::string> list;
-    std::vector<std::string> lines;
-    int asked = 0;
-};
+struct Outcome { LogAnalysisResult result; std::vector<std::string> list, lines; int asked; };
 
-Outcome Scan(const std::string& log, std::vector<std::string> list)
+Outcome Scan(const std::string& log, const std::vector<std::string>& list)
 {
-    Outcome out;
+    Outcome out = {{}, list, {}, 0};
     FakeProbe probe;
-    out.result = AnalyzeInstallLog(log.data(), log.size(), list, probe,
+    out.result = AnalyzeInstallLog(log.data(), log.size(), out.list, probe,
                                    [&out](const std::string& line) { out.lines.push_back(line); });
-    out.list = list;
     out.asked = probe.asked;
     return out;
 }
@@ -113,10 +104,8 @@ TEST(LogScan, SecondBytesOfCharactersStartNoPrefix)
     if (GetEnvironmentVariableA("KSINST_LOCALE", locale, sizeof(locale))) {
         EXPECT_TRUE(doubleByte) << "the Japanese run has code page 932";
     }
-    const struct {
-        const char* log;
-        bool inJapanese;  // whether the pair is removed on the Japanese system
-    } cases[] = {
+    // The log and whether the pair is removed on the Japanese system.
+    const struct { const char* log; bool inJapanese; } cases[] = {
         {"\x83" "File Copy: C:\\App\\a.dll\n", false},  // 0x83 0x46 is one character
         {"\x83\x83" "File Copy: C:\\App\\a.dll\n", true},
         {"\x83\x40 File Copy: C:\\App\\a.dll", true},

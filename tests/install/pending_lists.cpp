@@ -62,15 +62,11 @@ std::vector<std::string> Texts(const std::string& data)
     return texts;
 }
 
+// Without the "\??\" or "!\??\" in front, short and in lower case.
 std::string Canonical(std::string path)
 {
-    for (const char* prefix : {"!\\??\\", "\\??\\"}) {
-        if (path.compare(0, strlen(prefix), prefix) == 0) {
-            path.erase(0, strlen(prefix));
-            break;
-        }
-    }
-    path = ShortPath(path);
+    const size_t prefix = path.find("\\??\\");
+    path = ShortPath(prefix <= 1 ? path.substr(prefix + 4) : path);
     CharLowerA(&path[0]);
     return path;
 }
@@ -138,11 +134,8 @@ bool PendingListHoldsText(const std::string& path)
 {
     std::string data;
     ReadValue(data);
-    for (const std::string& text : Texts(data)) {
-        if (text == "\\??\\" + path || text == "!\\??\\" + path)
-            return true;
-    }
-    return false;
+    const std::vector<std::string> texts = Texts(data);
+    return std::count(texts.begin(), texts.end(), "\\??\\" + path) + std::count(texts.begin(), texts.end(), "!\\??\\" + path);
 }
 
 bool SimulateRestart()

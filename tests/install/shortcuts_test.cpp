@@ -36,16 +36,7 @@ std::string ReadLink(const std::string& path)
 
 class Shortcuts : public testing::Test {
 protected:
-    Shortcuts() : module_("shortcuts", ""), product_(module_.Folder().MakeFolder("prod"))
-    {
-        SetEnvironmentVariableA("KSTEST_SC_DIR", module_.Folder().Path().c_str());
-        SetEnvironmentVariableA("KSTEST_SC_ARG", "/from env");
-    }
-    ~Shortcuts() override
-    {
-        SetEnvironmentVariableA("KSTEST_SC_DIR", nullptr);
-        SetEnvironmentVariableA("KSTEST_SC_ARG", nullptr);
-    }
+    Shortcuts() : module_("shortcuts", ""), product_(module_.Folder().MakeFolder("prod")) {}
 
     // The configuration with `general` and the shortcut descriptions `links`, each
     // "[Id]" followed by its "Key = value" lines separated by "|".
@@ -70,6 +61,8 @@ protected:
 
 TEST_F(Shortcuts, DescriptionsCompletedAndReadBack)
 {
+    SetEnvironmentVariableA("KSTEST_SC_DIR", module_.Folder().Path().c_str());
+    SetEnvironmentVariableA("KSTEST_SC_ARG", "/from env");
     WriteCfg(" Path = " + product_ + "\r\n ModuleHelp = help\\manual.chm\r\n",
              {"[Drive]|Name = Drive Link|EnName = Drive English|Module = C:\\tools\\t.exe|Param = /startup \"a b\"|IndexIcon = 2",
               "[Relative]|Module = bin\\x.exe|ModuleIcon = icons\\x.ico", "[Help]", "[Unc]|Module = \\\\server\\share\\u.exe",
@@ -92,6 +85,8 @@ TEST_F(Shortcuts, DescriptionsCompletedAndReadBack)
     }
     EXPECT_EQ(kstest::FolderNames(folder), names) << "no target, no shortcut; trailing backslashes give one";
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>{"ERROR Failed to create shortcut missing\\folder\\link"});
+    SetEnvironmentVariableA("KSTEST_SC_DIR", nullptr);
+    SetEnvironmentVariableA("KSTEST_SC_ARG", nullptr);
 }
 
 TEST_F(Shortcuts, EnglishNamesAndDefaults)

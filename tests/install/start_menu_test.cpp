@@ -23,19 +23,6 @@ void RemoveGroup(const std::string& folder)
     RemoveDirectoryA(folder.c_str());
 }
 
-// A Shell Folders value taken away for one scope and put back afterwards.
-struct RemovedShellFolder {
-    RemovedShellFolder(HKEY root, const char* name)
-        : root(root), name(name), saved(kstest::GetStringValue(root, kShellFolders, name))
-    {
-        kstest::DeleteValue(root, kShellFolders, name);
-    }
-    ~RemovedShellFolder() { kstest::SetStringValue(root, kShellFolders, name, saved); }
-    HKEY root;
-    const char* name;
-    std::string saved;
-};
-
 class StartMenu : public testing::Test {
 protected:
     StartMenu() : module_("startmenu", "")
@@ -69,30 +56,32 @@ protected:
 
 TEST_F(StartMenu, GroupInTheAllUsersProgramsFolder)
 {
-    const std::string folder = std::string(kCommonPrograms) + "\\" + group_;
-    EXPECT_EQ(Create("Velm", 0), 1);
-    EXPECT_TRUE(kstest::FileExists(folder + "\\KSTest Agent.lnk"));
-    EXPECT_TRUE(kstest::FileExists(folder + "\\Velm Help.lnk")) << "named with the caller's name as prefix";
+    // The links are named with the caller's name as prefix; with English names the
+    // caller's name is the group.
+    for (const LONG english : {0, 1}) {
+        SCOPED_TRACE(english);
+        EXPECT_EQ(Create("Velm", english), 1);
+        const std::string folder = std::string(kCommonPrograms) + "\\" + (english ? "Velm" : group_);
+        EXPECT_EQ(kstest::FolderNames(folder), (std::vector<std::string>{"KSTest Agent.lnk", "Velm Help.lnk"}));
+        RemoveGroup(folder);
+    }
+    EXPECT_FALSE(kstest::FolderExists(std::string(kCommonPrograms) + "\\" + group_));
     EXPECT_EQ(kstest::ReadFile(product_ + "\\KSCommon.cfg"), "") << "Start-menu shortcuts are not recorded";
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());
-    RemoveGroup(folder);
-
-    // English names: the caller's name is the group.
-    EXPECT_EQ(Create("Velm", 1), 1);
-    EXPECT_TRUE(kstest::FileExists(std::string(kCommonPrograms) + "\\Velm\\KSTest Agent.lnk"));
-    EXPECT_FALSE(kstest::FolderExists(folder));
 }
 
 TEST_F(StartMenu, ProgramsFolderFallsBack)
 {
-    {
-        RemovedShellFolder common(HKEY_LOCAL_MACHINE, "Common Programs");
-        EXPECT_EQ(Create("Velm", 0), 1);
-        {
-            RemovedShellFolder user(HKEY_CURRENT_USER, "Programs");
-            EXPECT_EQ(Create("Velm", 0), 1);
-        }
-    }
+    // Without the all-users Programs folder the user's is taken, without that one the
+    // Windows folder's (the values are put back afterwards).
+    const std::string common = kstest::GetStringValue(HKEY_LOCAL_MACHINE, kShellFolders, "Common Programs");
+    const std::string user = kstest::GetStringValue(HKEY_CURRENT_USER, kShellFolders, "Programs");
+    kstest::DeleteValue(HKEY_LOCAL_MACHINE, kShellFolders, "Common Programs");
+    EXPECT_EQ(Create("Velm", 0), 1);
+    kstest::DeleteValue(HKEY_CURRENT_USER, kShellFolders, "Programs");
+    EXPECT_EQ(Create("Velm", 0), 1);
+    kstest::SetStringValue(HKEY_LOCAL_MACHINE, kShellFolders, "Common Programs", common);
+    kstest::SetStringValue(HKEY_CURRENT_USER, kShellFolders, "Programs", user);
     EXPECT_TRUE(kstest::FileExists(std::string(kUserPrograms) + "\\" + group_ + "\\Velm Help.lnk"));
     EXPECT_TRUE(kstest::FileExists(std::string(kWindowsPrograms) + "\\" + group_ + "\\Velm Help.lnk"));
     EXPECT_FALSE(kstest::FolderExists(std::string(kCommonPrograms) + "\\" + group_));
