@@ -63,7 +63,7 @@ protected:
     std::string agent_;
 };
 
-TEST_F(Agent, StartsTheBarePathOrTheQuotedPathWithArguments)
+TEST_F(Agent, StartsTheBarePathOrTheQuotedPathWithArgumentsOfAnAgentFileOnly)
 {
     WriteCfg(product_, "agent.exe", "");
     const std::pair<const char*, std::string> rows[] = {
@@ -73,13 +73,10 @@ TEST_F(Agent, StartsTheBarePathOrTheQuotedPathWithArguments)
         EXPECT_EQ(Received(), row.second);
     }
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>()) << "launches are not logged";
-}
 
-TEST_F(Agent, NothingStartsWithoutAnAgentFile)
-{
-    const std::pair<std::string, const char*> rows[] = {
+    const std::pair<std::string, const char*> missing[] = {
         {product_, "missing.exe"}, {product_ + "\\gone", "agent.exe"}, {product_, ""}};  // a folder is no agent
-    for (const auto& row : rows) {
+    for (const auto& row : missing) {
         SCOPED_TRACE(row.first + row.second);
         WriteCfg(row.first, row.second, "");
         SetLastError(0);

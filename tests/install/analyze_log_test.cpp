@@ -3,13 +3,10 @@
 #include "install/install_fixture.h"
 #include "pending_lists.h"
 #include "platform/system_version.h"
-#include "support/test_env.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -1,13 +1,10 @@
 #include "install/component_release.h"
 #include "install/downloader.h"
 #include "install/install_fixture.h"
-#include "support/test_env.h"
 
 #include <gtest/gtest.h>
 
 #include <shlwapi.h>
-
-#include <string>
 
 namespace {
 
@@ -34,12 +31,9 @@ TEST(Components, ReleaseSharedDllCountsDownAndDeletesTheLastCount)
     const std::string absent = scratch / "Gone Library.dll";
     // count kNoCount: no value; 0xFFFFFFFE: a text value.
     const struct { const char* name; bool exists; DWORD count; bool force; long result; DWORD after; } cases[] = {
-        {"three users", true, 3, false, 2, 2},
-        {"last user", true, 1, false, 0, kNoCount},
-        {"count 0", true, 0, false, 0, kNoCount},
-        {"file gone", false, 2, false, 0, kNoCount},
-        {"no count", true, kNoCount, false, -1, kNoCount},
-        {"forced", true, 5, true, 0, kNoCount},
+        {"three users", true, 3, false, 2, 2},           {"last user", true, 1, false, 0, kNoCount},
+        {"count 0", true, 0, false, 0, kNoCount},        {"file gone", false, 2, false, 0, kNoCount},
+        {"no count", true, kNoCount, false, -1, kNoCount}, {"forced", true, 5, true, 0, kNoCount},
         {"forced without count", true, kNoCount, true, -1, kNoCount},
         {"negative count", true, 0xFFFFFFF0, false, -1, 0xFFFFFFF0},
         {"count -1", true, 0xFFFFFFFF, false, -1, 0xFFFFFFFF},

@@ -1,6 +1,5 @@
 #include "install/install_fixture.h"
 #include "platform/file_version.h"
-#include "support/test_env.h"
 #include "support/restart_lists.h"
 #include "support/version_resource.h"
 
@@ -9,8 +8,6 @@
 #include <shlwapi.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -21,60 +21,44 @@ bool IsRealHandle(HANDLE handle) { return handle != nullptr && handle != kHeldNo
 
 bool EventExists(const std::string& name) { return ScopedHandle(OpenEventA(SYNCHRONIZE, FALSE, name.c_str())).IsValid(); }
 
-class Guard : public testing::Test {
-protected:
-    Guard() : module_("guard", "") { areThereOthers_ = module_.Export<AreThereOthers>("KSWAreThereOthers"); }
-    void SetUp() override
-    {
-        ASSERT_TRUE(areThereOthers_);
-        ASSERT_FALSE(EventExists(GuardName())) << "left over from another test";
-    }
-
-    kstest::InstalledModule module_;
-    AreThereOthers areThereOthers_ = nullptr;
-};
-
-TEST_F(Guard, FirstCallHoldsASecondCallInTheSameProcessGetsZero)
+TEST(Guard, HeldWithinTheProcessAndAcrossProcesses)
 {
-    HANDLE first = areThereOthers_();
+    kstest::InstalledModule module("guard", "");
+    const auto areThereOthers = module.Export<AreThereOthers>("KSWAreThereOthers");
+    ASSERT_TRUE(areThereOthers);
+    ASSERT_FALSE(EventExists(GuardName())) << "left over from another test";
+
+    // The first call holds the guard; a second call in the same process gets zero.
+    HANDLE first = areThereOthers();
     ASSERT_TRUE(IsRealHandle(first));
     EXPECT_TRUE(EventExists(GuardName()));
     EXPECT_FALSE(EventExists(OtherName())) << "the other spelling is another object";
     // Created signalled and manual-reset: a wait does not take the state away.
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
-
-    EXPECT_EQ(areThereOthers_(), nullptr);
-    EXPECT_EQ(areThereOthers_(), nullptr);
+    EXPECT_EQ(areThereOthers(), nullptr);
+    EXPECT_EQ(areThereOthers(), nullptr);
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0) << "the first handle stays open and untouched";
-
     // Only the first handle kept the event: the second calls closed their own.
     CloseHandle(first);
     EXPECT_FALSE(EventExists(GuardName()));
 
-    HANDLE again = areThereOthers_();
-    EXPECT_TRUE(IsRealHandle(again)) << "a guard given up can be taken again";
-    CloseHandle(again);
-}
-
-TEST_F(Guard, StateOfAnEventAnotherProgramHolds)
-{
+    // An event another program holds: the module only looks, the holder's state is what it was.
     for (const bool signalled : {true, false}) {
         SCOPED_TRACE(signalled);
-        // A second process holding the manual-reset event.
         kstest::HelperHold holder("event \"" + GuardName() + "\" " + (signalled ? "1" : "0"));
         ASSERT_TRUE(holder.Holding());
-        EXPECT_EQ(areThereOthers_(), signalled ? nullptr : kHeldNotSignalled);
-        // The module only looks: the holder's state is what it was.
+        EXPECT_EQ(areThereOthers(), signalled ? nullptr : kHeldNotSignalled);
         ScopedHandle event(OpenEventA(SYNCHRONIZE, FALSE, GuardName().c_str()));
         ASSERT_TRUE(event.IsValid());
         EXPECT_EQ(WaitForSingleObject(event.Get(), 0), signalled ? WAIT_OBJECT_0 : static_cast<DWORD>(WAIT_TIMEOUT));
     }
 
-    // An event under the other spelling is no guard of this system.
+    // An event under the other spelling is no guard of this system; a guard given up can
+    // be taken again.
     kstest::HelperHold stranger("event \"" + OtherName() + "\" 0");
     ASSERT_TRUE(stranger.Holding());
-    HANDLE own = areThereOthers_();
+    HANDLE own = areThereOthers();
     EXPECT_TRUE(IsRealHandle(own));
     CloseHandle(own);
 }

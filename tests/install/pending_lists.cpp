@@ -19,22 +19,20 @@ constexpr char kPendingValue[] = "PendingFileRenameOperations";
 
 std::string WininitPath() { return WindowsFolder() + "\\wininit.ini"; }
 
-bool ReadValue(std::string& data)
+// The value's bytes; empty when there is none.
+std::string ReadValue()
 {
     std::string buffer(1 << 20, '\0');
     DWORD size = static_cast<DWORD>(buffer.size()), type = 0;
-    if (SHGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, &type, &buffer[0], &size) != ERROR_SUCCESS)
-        return false;
-    data = buffer.substr(0, size);
-    return true;
+    const bool read = SHGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, &type, &buffer[0], &size) == ERROR_SUCCESS;
+    return buffer.substr(0, read ? size : 0);
 }
 
-// Writes the value, or deletes it when `data` is null.
-void WriteValue(const std::string* data)
+// Writes the value, or deletes it when `data` is empty.
+void WriteValue(const std::string& data)
 {
-    if (data)
-        SHSetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, REG_MULTI_SZ, data->data(),
-                    static_cast<DWORD>(data->size()));
+    if (!data.empty())
+        SHSetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, REG_MULTI_SZ, data.data(), static_cast<DWORD>(data.size()));
     else
         SHDeleteValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
 }
@@ -77,7 +75,7 @@ bool IsDeletion(const std::string& target) { return target == "NUL" || target ==
 
 PendingListsTakeover::PendingListsTakeover()
 {
-    hadValue_ = ReadValue(value_);
+    value_ = ReadValue();
     hadWininit_ = GetFileAttributesA(WininitPath().c_str()) != INVALID_FILE_ATTRIBUTES;
     wininit_ = ReadSection();
     Clear();
@@ -85,7 +83,7 @@ PendingListsTakeover::PendingListsTakeover()
 
 PendingListsTakeover::~PendingListsTakeover()
 {
-    WriteValue(hadValue_ ? &value_ : nullptr);
+    WriteValue(value_);
     if (!hadWininit_)
         DeleteFileA(WininitPath().c_str());
     else
@@ -94,7 +92,7 @@ PendingListsTakeover::~PendingListsTakeover()
 
 void PendingListsTakeover::Clear()
 {
-    WriteValue(nullptr);
+    WriteValue("");
     WriteSection("");
 }
 
@@ -111,9 +109,7 @@ std::vector<std::string> PendingOperations()
 {
     std::vector<std::string> texts, operations;
     if (IsWindowsNT()) {
-        std::string data;
-        ReadValue(data);
-        texts = Texts(data);  // source, target, ...
+        texts = Texts(ReadValue());  // source, target, ...
     } else {
         for (const std::string& line : Texts(ReadSection())) {
             const size_t equals = line.find('=');
@@ -132,9 +128,7 @@ std::vector<std::string> PendingOperations()
 
 bool PendingListHoldsText(const std::string& path)
 {
-    std::string data;
-    ReadValue(data);
-    const std::vector<std::string> texts = Texts(data);
+    const std::vector<std::string> texts = Texts(ReadValue());
     return std::count(texts.begin(), texts.end(), "\\??\\" + path) + std::count(texts.begin(), texts.end(), "!\\??\\" + path);
 }
 

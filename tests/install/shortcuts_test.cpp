@@ -7,9 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <string>
-
 namespace {
 
 using CreateShortcuts = LONG(WINAPI*)(const char*, const char*, const char*, LONG, LONG);
@@ -32,6 +29,15 @@ std::string ReadLink(const std::string& path)
     link->GetWorkingDirectory(folder, MAX_PATH);
     link->GetIconLocation(icon, MAX_PATH, &index);
     return std::string(target) + "|" + arguments + "|" + folder + "|" + icon + "," + std::to_string(index);
+}
+
+// Every link in `folder`, as "name = " and what ReadLink gives.
+std::vector<std::string> Links(const std::string& folder)
+{
+    std::vector<std::string> links;
+    for (const std::string& name : kstest::FolderNames(folder))
+        links.push_back(name + " = " + ReadLink(folder + "\\" + name));
+    return links;
 }
 
 class Shortcuts : public testing::Test {
@@ -71,19 +77,13 @@ TEST_F(Shortcuts, DescriptionsCompletedAndReadBack)
     const std::string folder = module_.Folder() / "links", dir = module_.Folder().Path(), p = product_;
     EXPECT_EQ(Create("Velm", "Links", folder + "\\\\", 0, 0), 1);
 
-    const std::pair<const char*, std::string> rows[] = {
-        {"Drive Link.lnk", "C:\\tools\\t.exe|/startup \"a b\"|C:\\tools|C:\\tools\\t.exe,2"},
-        {"Velm Env.lnk", dir + "\\env.exe|/from env|" + dir + "|" + dir + "\\env.ico,0"},
-        {"Velm Help.lnk", p + "\\help\\manual.chm||" + p + "\\help|" + p + "\\help\\manual.chm,0"},
-        {"Velm Relative.lnk", p + "\\bin\\x.exe||" + p + "\\bin|" + p + "\\icons\\x.ico,0"},
-        {"Velm Unc.lnk", "\\\\server\\share\\u.exe||\\\\server\\share|\\\\server\\share\\u.exe,0"},
-    };
-    std::vector<std::string> names;
-    for (const auto& row : rows) {
-        EXPECT_EQ(ReadLink(folder + "\\" + row.first), row.second) << row.first;
-        names.push_back(row.first);
-    }
-    EXPECT_EQ(kstest::FolderNames(folder), names) << "no target, no shortcut; trailing backslashes give one";
+    EXPECT_EQ(Links(folder), (std::vector<std::string>{
+                                 "Drive Link.lnk = C:\\tools\\t.exe|/startup \"a b\"|C:\\tools|C:\\tools\\t.exe,2",
+                                 "Velm Env.lnk = " + dir + "\\env.exe|/from env|" + dir + "|" + dir + "\\env.ico,0",
+                                 "Velm Help.lnk = " + p + "\\help\\manual.chm||" + p + "\\help|" + p + "\\help\\manual.chm,0",
+                                 "Velm Relative.lnk = " + p + "\\bin\\x.exe||" + p + "\\bin|" + p + "\\icons\\x.ico,0",
+                                 "Velm Unc.lnk = \\\\server\\share\\u.exe||\\\\server\\share|\\\\server\\share\\u.exe,0"}))
+        << "no target, no shortcut; trailing backslashes give one";
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>{"ERROR Failed to create shortcut missing\\folder\\link"});
     SetEnvironmentVariableA("KSTEST_SC_DIR", nullptr);
     SetEnvironmentVariableA("KSTEST_SC_ARG", nullptr);
@@ -105,7 +105,7 @@ TEST_F(Shortcuts, EnglishNamesAndDefaults)
     // target against the current drive, the icon stays as written.
     WriteCfg("", {"[Rel]|Module = x.exe"});
     EXPECT_EQ(Create("P", "Links", module_.Folder() / "nopath", 0, 0), 1);
-    EXPECT_EQ(ReadLink(module_.Folder() / "nopath\\P Rel.lnk"), "C:\\x.exe|||\\x.exe,0");
+    EXPECT_EQ(Links(module_.Folder() / "nopath"), std::vector<std::string>{"P Rel.lnk = C:\\x.exe|||\\x.exe,0"});
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());
 }
 
@@ -140,9 +140,8 @@ TEST_F(Shortcuts, JapaneseFolderAndNames)
     WriteCfg(" Path = " + product_ + "\r\n", {"[One]|Name = " + kanji + "|Module = bin" + kanji + "\\x.exe"});
     const std::string folder = module_.Folder() / ("j" + kanji);
     EXPECT_EQ(Create("V", "Links", folder + "\\\\", 0, 0), 1);
-    EXPECT_EQ(kstest::FolderNames(folder), std::vector<std::string>{kanji + ".lnk"});
     const std::string target = product_ + "\\bin" + kanji;
-    EXPECT_EQ(ReadLink(folder + "\\" + kanji + ".lnk"), target + "\\x.exe||" + target + "|" + target + "\\x.exe,0");
+    EXPECT_EQ(Links(folder), std::vector<std::string>{kanji + ".lnk = " + target + "\\x.exe||" + target + "|" + target + "\\x.exe,0"});
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());
 }
 
