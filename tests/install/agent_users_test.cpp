@@ -31,14 +31,13 @@ std::string RunValue(HKEY root, const std::string& user = "")
 
 class AgentUsers : public testing::Test {
 protected:
-    AgentUsers() : module_("agentusers", ""), hiveSource_("agenthive")
+    AgentUsers()
+        : module_("agentusers", ""), hiveSource_("agenthive"), agentPath_(module_.Folder().MakeFolder("Product") + "\\agent.exe"),
+          atStartup_(module_.Export<AgentAtStartup>("KSWAgentAtStartup"))
     {
-        const std::string product = module_.Folder().MakeFolder("Product");
-        agentPath_ = product + "\\agent.exe";
         CopyFileA(kstest::HelperPath().c_str(), agentPath_.c_str(), FALSE);
-        module_.WriteCfg("[General]\r\n Path = " + product + "\r\n ModuleAgent = agent.exe\r\n ObjectPrefix = " +
-                         ValueName() + "\r\n[]\r\n");
-        atStartup_ = module_.Export<AgentAtStartup>("KSWAgentAtStartup");
+        module_.WriteCfg("[General]\r\n Path = " + module_.Folder() / "Product" +
+                         "\r\n ModuleAgent = agent.exe\r\n ObjectPrefix = " + ValueName() + "\r\n[]\r\n");
     }
     ~AgentUsers() override
     {

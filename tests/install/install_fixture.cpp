@@ -36,11 +36,6 @@ void InstalledModule::Reload()
     module_ = LoadLibraryA((folder_ / "prog\\KSInst.dll").c_str());
 }
 
-std::vector<std::string> InstalledModule::LogEntries() const
-{
-    return LogEntriesOf(ReadFile(folder_ / "log\\KSInst.log"));
-}
-
 std::vector<std::string> InstalledModule::LogEntriesFrom(const std::string& origin) const
 {
     std::vector<std::string> found;
@@ -53,15 +48,10 @@ std::vector<std::string> InstalledModule::LogEntriesFrom(const std::string& orig
 
 std::string WaitForFile(const std::string& path, DWORD timeoutMs)
 {
-    for (DWORD waited = 0;; waited += 50) {
-        if (FileExists(path)) {
-            Sleep(100);  // the writer may still hold it
-            return ReadFile(path);
-        }
-        if (waited >= timeoutMs)
-            return std::string();
+    for (DWORD waited = 0; waited < timeoutMs && !FileExists(path); waited += 50)
         Sleep(50);
-    }
+    Sleep(100);  // the writer may still hold it
+    return ReadFile(path);
 }
 
 }  // namespace kstest

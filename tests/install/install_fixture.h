@@ -18,8 +18,6 @@ class InstalledModule {
 public:
     InstalledModule(const std::string& name, const std::string& cfgText);
     ~InstalledModule();
-    InstalledModule(const InstalledModule&) = delete;
-    InstalledModule& operator=(const InstalledModule&) = delete;
 
     const ScratchFolder& Folder() const { return folder_; }
     std::string CfgPath() const { return folder_ / "prog\\KSInst.cfg"; }
@@ -34,7 +32,7 @@ public:
     void Reload();
 
     // The log's entries since the module was loaded, each "LEVEL message".
-    std::vector<std::string> LogEntries() const;
+    std::vector<std::string> LogEntries() const { return LogEntriesOf(ReadFile(folder_ / "log\\KSInst.log")); }
     // Those of them whose message begins with `origin`.
     std::vector<std::string> LogEntriesFrom(const std::string& origin) const;
 

@@ -27,11 +27,13 @@ struct FakeProbe : InstalledFileProbe {
 
 struct Outcome { LogAnalysisResult result; std::vector<std::string> list, lines; int asked; };
 
-Outcome Scan(const std::string& log, const std::vector<std::string>& list)
+// Scans `log`, copied to `at` first when that is given.
+Outcome Scan(const std::string& log, const std::vector<std::string>& list, char* at = nullptr)
 {
     Outcome out = {{}, list, {}, 0};
     FakeProbe probe;
-    out.result = AnalyzeInstallLog(log.data(), log.size(), out.list, probe,
+    const char* bytes = at ? static_cast<const char*>(memcpy(at, log.data(), log.size())) : log.data();
+    out.result = AnalyzeInstallLog(bytes, log.size(), out.list, probe,
                                    [&out](const std::string& line) { out.lines.push_back(line); });
     out.asked = probe.asked;
     return out;
@@ -76,19 +78,12 @@ TEST(LogScan, NeverReadsPastTheLog)
     ASSERT_NE(pages, nullptr);
     DWORD old = 0;
     ASSERT_TRUE(VirtualProtect(pages + page, page, PAGE_NOACCESS, &old));
-    FakeProbe probe;
-    const std::vector<std::string> list = {"NUL", "C:\\APP\\A.DLL", "C:\\APP\\A.DLL", "C:\\NEW.DLL"};
     const std::string endings[] = {"", "F", "File Copy:", "File Copy: ", "File Copy: C:\\App\\a.dll",
                                    "file overwrite: C:\\App\\a.dll |", "File Copy: C:\\App\\a.dll\r", "\x81",
                                    "x\x81", "File Copy: \x81", " \t\r\n", "File Overwrite"};
     for (const std::string& log : endings) {
-        std::vector<std::string> working = list;
-        const LogAnalysisResult result = AnalyzeInstallLog(
-            static_cast<char*>(memcpy(pages + page - log.size(), log.data(), log.size())), log.size(), working, probe,
-            [](const std::string&) {});
-        if (log.empty()) {
-            EXPECT_FALSE(result.restartNeeded || result.listChanged);
-        }
+        const Outcome out = Scan(log, {"NUL", "C:\\APP\\A.DLL", "C:\\APP\\A.DLL", "C:\\NEW.DLL"}, pages + page - log.size());
+        EXPECT_TRUE(!log.empty() || !(out.result.restartNeeded || out.result.listChanged));
     }
     VirtualFree(pages, 0, MEM_RELEASE);
 }

@@ -32,7 +32,8 @@ std::string ReadValue()
 void WriteValue(const std::string& data)
 {
     if (!data.empty())
-        SHSetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, REG_MULTI_SZ, data.data(), static_cast<DWORD>(data.size()));
+        SHSetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, REG_MULTI_SZ, data.data(),
+                    static_cast<DWORD>(data.size()));
     else
         SHDeleteValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
 }

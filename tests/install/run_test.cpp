@@ -31,7 +31,8 @@ TEST(RunCommand, ExitCodesWaitingOrNotAndLaunchErrors)
         const std::string out = std::string("exit") + row.code + ".txt";
         EXPECT_EQ(run(command(out, row.code).c_str(), 1), row.expected);
         EXPECT_EQ(kstest::ReadFile(module.Folder() / out), command(out, row.code, true)) << "it ended before the call returned";
-        lines.push_back("SUCCESS KSWRun - launched process " + command(out, row.code, true) + " (ID=N). Exit code = " + row.logged);
+        lines.push_back("SUCCESS KSWRun - launched process " + command(out, row.code, true) +
+                        " (ID=N). Exit code = " + row.logged);
     }
 
     const DWORD start = GetTickCount();

@@ -89,8 +89,17 @@ TEST_F(Shortcuts, DescriptionsCompletedAndReadBack)
     SetEnvironmentVariableA("KSTEST_SC_ARG", nullptr);
 }
 
-TEST_F(Shortcuts, EnglishNamesAndDefaults)
+TEST_F(Shortcuts, RefusedWithoutConfigurationSectionOrFolderEnglishNamesAndDefaults)
 {
+    const std::string blocker = module_.Folder().MakeFile("file.txt"), refused = module_.Folder() / "refused";
+    EXPECT_EQ(Create("V", "Links", refused, 0, 0), 0) << "no configuration";
+    WriteCfg("", {"[One]|Module = C:\\one.exe"});
+    EXPECT_EQ(Create("V", "Missing", refused, 0, 0), 0);
+    EXPECT_EQ(Create("V", nullptr, refused, 0, 0), 0);
+    EXPECT_EQ(Create("V", "Links", blocker + "\\sub", 0, 0), 0);
+    EXPECT_EQ(module_.Export<CreateShortcuts>("KSWCreateShortcuts")("V", "Links", nullptr, 0, 0), 0);
+    EXPECT_FALSE(kstest::FolderExists(refused));
+
     WriteCfg(" Path = " + product_ + "\r\n ModuleAgent = agent.exe\r\n",
              {"[Drive]|Name = Drive Link|Module = C:\\t.exe", "[Agent]|Name = Agent Link|EnName = Agent English"});
     const std::string folder = module_.Folder() / "english";
@@ -141,21 +150,8 @@ TEST_F(Shortcuts, JapaneseFolderAndNames)
     const std::string folder = module_.Folder() / ("j" + kanji);
     EXPECT_EQ(Create("V", "Links", folder + "\\\\", 0, 0), 1);
     const std::string target = product_ + "\\bin" + kanji;
-    EXPECT_EQ(Links(folder), std::vector<std::string>{kanji + ".lnk = " + target + "\\x.exe||" + target + "|" + target + "\\x.exe,0"});
-    EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());
-}
-
-TEST_F(Shortcuts, RefusedWithoutConfigurationSectionOrFolder)
-{
-    const std::string blocker = module_.Folder().MakeFile("file.txt");
-    const std::string folder = module_.Folder() / "refused";
-    EXPECT_EQ(Create("V", "Links", folder, 0, 0), 0) << "no configuration";
-    WriteCfg("", {"[One]|Module = C:\\one.exe"});
-    EXPECT_EQ(Create("V", "Missing", folder, 0, 0), 0);
-    EXPECT_EQ(Create("V", nullptr, folder, 0, 0), 0);
-    EXPECT_EQ(Create("V", "Links", blocker + "\\sub", 0, 0), 0);
-    EXPECT_EQ(module_.Export<CreateShortcuts>("KSWCreateShortcuts")("V", "Links", nullptr, 0, 0), 0);
-    EXPECT_FALSE(kstest::FolderExists(folder));
+    EXPECT_EQ(Links(folder),
+              std::vector<std::string>{kanji + ".lnk = " + target + "\\x.exe||" + target + "|" + target + "\\x.exe,0"});
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());
 }
 

@@ -54,7 +54,7 @@ protected:
     std::string product_;
 };
 
-TEST_F(StartMenu, GroupInTheAllUsersProgramsFolder)
+TEST_F(StartMenu, GroupInTheAllUsersProgramsFolderNeverOutside)
 {
     // The links are named with the caller's name as prefix; with English names the
     // caller's name is the group.
@@ -68,6 +68,15 @@ TEST_F(StartMenu, GroupInTheAllUsersProgramsFolder)
     EXPECT_FALSE(kstest::FolderExists(std::string(kCommonPrograms) + "\\" + group_));
     EXPECT_EQ(kstest::ReadFile(product_ + "\\KSCommon.cfg"), "") << "Start-menu shortcuts are not recorded";
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>());
+
+    // Group names that leave the Programs folder are refused: the uninstaller removes the
+    // group folder whole.
+    for (const char* name : {"", "..", "..\\..", "a\\..\\..", "C:\\kstest", "\\", "a\\\\b", static_cast<const char*>(nullptr)})
+        EXPECT_EQ(Create(name, 1), 0) << (name ? name : "(null)");
+    EXPECT_FALSE(kstest::FileExists(std::string(kCommonPrograms) + "\\KSTest Agent.lnk"));
+    EXPECT_FALSE(kstest::FileExists("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\KSTest Agent.lnk"));
+    DeleteFileA(module_.CfgPath().c_str());
+    EXPECT_EQ(Create("Velm", 1), 0) << "no configuration";
 }
 
 TEST_F(StartMenu, ProgramsFolderFallsBack)
@@ -85,18 +94,6 @@ TEST_F(StartMenu, ProgramsFolderFallsBack)
     EXPECT_TRUE(kstest::FileExists(std::string(kUserPrograms) + "\\" + group_ + "\\Velm Help.lnk"));
     EXPECT_TRUE(kstest::FileExists(std::string(kWindowsPrograms) + "\\" + group_ + "\\Velm Help.lnk"));
     EXPECT_FALSE(kstest::FolderExists(std::string(kCommonPrograms) + "\\" + group_));
-}
-
-TEST_F(StartMenu, GroupNamesThatLeaveTheProgramsFolderAreRefused)
-{
-    // The uninstaller removes the group folder whole.
-    for (const char* name : {"", "..", "..\\..", "a\\..\\..", "C:\\kstest", "\\", "a\\\\b", static_cast<const char*>(nullptr)})
-        EXPECT_EQ(Create(name, 1), 0) << (name ? name : "(null)");
-    EXPECT_FALSE(kstest::FileExists(std::string(kCommonPrograms) + "\\KSTest Agent.lnk"));
-    EXPECT_FALSE(kstest::FileExists("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\KSTest Agent.lnk"));
-
-    DeleteFileA(module_.CfgPath().c_str());
-    EXPECT_EQ(Create("Velm", 1), 0) << "no configuration";
 }
 
 }  // namespace
