@@ -5,17 +5,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace {
 
 using AreThereOthers = HANDLE(WINAPI*)();
 
 const HANDLE kHeldNotSignalled = reinterpret_cast<HANDLE>(0xFFFFFFFF);
 
-bool ExpectGlobal() { return !getenv("KSINST_EXPECT_GLOBAL") || strcmp(getenv("KSINST_EXPECT_GLOBAL"), "0") != 0; }
-std::string GuardName() { return ExpectGlobal() ? "Global\\Velm:VLAgent:InstallerEvent" : "Velm:VLAgent:InstallerEvent"; }
-std::string OtherName() { return ExpectGlobal() ? "Velm:VLAgent:InstallerEvent" : "Global\\Velm:VLAgent:InstallerEvent"; }
+bool ExpectGlobal() { return kstest::Environment("KSINST_EXPECT_GLOBAL") != "0"; }
+// The guard's name, or with `other` the name under the other spelling.
+std::string GuardName(bool other = false) { return (ExpectGlobal() != other ? "Global\\" : "") + std::string("Velm:VLAgent:InstallerEvent"); }
 
 bool IsRealHandle(HANDLE handle) { return handle != nullptr && handle != kHeldNotSignalled; }
 
@@ -32,7 +30,7 @@ TEST(Guard, HeldWithinTheProcessAndAcrossProcesses)
     HANDLE first = areThereOthers();
     ASSERT_TRUE(IsRealHandle(first));
     EXPECT_TRUE(EventExists(GuardName()));
-    EXPECT_FALSE(EventExists(OtherName())) << "the other spelling is another object";
+    EXPECT_FALSE(EventExists(GuardName(true))) << "the other spelling is another object";
     // Created signalled and manual-reset: a wait does not take the state away.
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
@@ -56,7 +54,7 @@ TEST(Guard, HeldWithinTheProcessAndAcrossProcesses)
 
     // An event under the other spelling is no guard of this system; a guard given up can
     // be taken again.
-    kstest::HelperHold stranger("event \"" + OtherName() + "\" 0");
+    kstest::HelperHold stranger("event \"" + GuardName(true) + "\" 0");
     ASSERT_TRUE(stranger.Holding());
     HANDLE own = areThereOthers();
     EXPECT_TRUE(IsRealHandle(own));

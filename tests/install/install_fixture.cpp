@@ -3,7 +3,6 @@
 #include "frame/module.h"
 #include "platform/reg_key.h"
 
-
 namespace kstest {
 
 InstalledModule::InstalledModule(const std::string& name, const std::string& cfgText)

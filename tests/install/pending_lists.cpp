@@ -8,7 +8,6 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace kstest {
 
