@@ -1,13 +1,8 @@
 #include "config_test_util.h"
 
-#include <gtest/gtest.h>
-
 #include <mbctype.h>
 
 namespace {
-
-using configtest::Dump;
-using configtest::ParseText;
 
 TEST(ConfigGrammar, BuildsTheTreeInNestedAndFlatMode)
 {

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
@@ -74,12 +73,7 @@ TEST(Locations, DataFolderFollowsMultiUserAndLogDirAndIsMadeOnFirstUse)
 {
     kstest::ScratchFolder folder("data");
     ModuleCopy module(folder, "mod\\KSInst.dll");
-    const struct {
-        const char* general;
-        HKEY root;
-        const char* value;
-        const char* logDir;
-    } rows[] = {
+    const struct { const char* general; HKEY root; const char *value, *logDir; } rows[] = {
         {" MultiUser = 0\r\n LogDir = kstest_logdir\r\n", HKEY_LOCAL_MACHINE, "Common AppData", "kstest_logdir"},
         {" LogDir = kstest_logdir\r\n", HKEY_CURRENT_USER, "AppData", "kstest_logdir"},
         {" MultiUser = 1\r\n", HKEY_CURRENT_USER, "AppData", "VLAgent"},

@@ -2,18 +2,12 @@
 // whatever it reads the writer can write.
 #include "config_test_util.h"
 
-#include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <cstring>
 #include <random>
 
 namespace {
-
-using configtest::Dump;
-using configtest::ParseText;
-using configtest::Serialized;
 
 constexpr uint32_t kSeed = 20240611;
 

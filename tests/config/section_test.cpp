@@ -1,13 +1,6 @@
 #include "config_test_util.h"
 
-#include <gtest/gtest.h>
-
-
 namespace {
-
-using configtest::Dump;
-using configtest::ParseText;
-using configtest::Serialized;
 
 TEST(ConfigSection, GetSectionFindsOrCreatesAlongThePath)
 {

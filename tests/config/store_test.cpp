@@ -2,15 +2,10 @@
 
 #include "support/test_env.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <random>
 
 namespace {
-
-using configtest::Dump;
-using configtest::ParseText;
 
 std::string Text(const ConfigText& text) { return std::string(text.Data(), text.Length()); }
 

@@ -1,5 +1,4 @@
 #include "frame/log.h"
-#include "platform/reg_key.h"
 #include "platform/scoped_handle.h"
 #include "support/test_env.h"
 #include "support/test_thread.h"
@@ -55,10 +54,7 @@ protected:
         log.Start(folder_.Path().c_str(), "KSInst");
         body(log);
     }
-    void SetOption(HKEY root, const char* name, DWORD value)
-    {
-        CVRegKey(root).Create(key_.Path().c_str(), KEY_SET_VALUE).SetDWord(name, value);
-    }
+    void SetOption(HKEY root, const char* name, DWORD value) { kstest::SetDWordValue(root, key_.Path(), name, value); }
 
     kstest::ScratchFolder folder_;
     kstest::TestRegKey key_;

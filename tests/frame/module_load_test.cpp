@@ -4,21 +4,15 @@
 
 namespace {
 
-std::string LogKeyVariable(const std::string& name)
-{
-    char value[MAX_PATH] = {};
-    return GetEnvironmentVariableA(name.c_str(), value, MAX_PATH) ? value : "";
-}
-
 TEST(ModuleLoad, SetsTheLogKeyVariableUnlessTheHostDidAndUnregisterAnswersZero)
 {
     const std::string name = kstest::ProcessVariable("Velmo:CVLog:RegKey:0x");
     SetEnvironmentVariableA(name.c_str(), "SOFTWARE\\Host\\Own");
     kstest::ModuleUnderTest().Unload();
-    EXPECT_EQ(LogKeyVariable(name), "SOFTWARE\\Host\\Own");
+    EXPECT_EQ(kstest::Environment(name.c_str()), "SOFTWARE\\Host\\Own");
     SetEnvironmentVariableA(name.c_str(), nullptr);
     kstest::ModuleUnderTest module;
-    EXPECT_EQ(LogKeyVariable(name), "SOFTWARE\\Velm\\VLUpdate\\KSInstLog");
+    EXPECT_EQ(kstest::Environment(name.c_str()), "SOFTWARE\\Velm\\VLUpdate\\KSInstLog");
     auto unregister = module.Export<LONG(WINAPI*)()>("DllUnregisterServer");
     ASSERT_TRUE(unregister);
     EXPECT_EQ(unregister(), 0);

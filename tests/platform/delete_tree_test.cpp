@@ -8,8 +8,6 @@
 
 #include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -20,13 +18,8 @@ TEST(DeleteTree, FlagsPatternAndAttributes)
     // Every row starts from this tree ("" is the tree folder itself), with read-only,
     // hidden and system entries among them.
     const std::set<std::string> all = {"", "a.log", "B.LOG", "keep.txt", "empty", "sub\\deeper\\in.log"};
-    const struct {
-        const char* path;  // below the scratch folder
-        DWORD flags;
-        const char* pattern;
-        DWORD result;
-        std::set<std::string> kept;
-    } rows[] = {
+    // path: below the scratch folder.
+    const struct { const char* path; DWORD flags; const char* pattern; DWORD result; std::set<std::string> kept; } rows[] = {
         {"tree", 0, nullptr, 0, {}},
         {"tree\\keep.txt", DT_ONLY_MATCHING, "", 0, {"", "a.log", "B.LOG", "empty", "sub\\deeper\\in.log"}},
         {"missing\\file.txt", 0, nullptr, 0, all},

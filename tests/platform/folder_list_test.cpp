@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
 TEST(ListFolder, ListsAndCountsDirectlyAndThroughTheExportTable)
@@ -22,13 +19,7 @@ TEST(ListFolder, ListsAndCountsDirectlyAndThroughTheExportTable)
 
     // Where the search cannot start (missing folder, nothing matches) ListFolder
     // counts 0 and the export answers -1.
-    const struct {
-        std::string folder;
-        bool recurse;
-        const char* pattern;
-        DWORD listed;
-        LONG counted;
-    } rows[] = {
+    const struct { std::string folder; bool recurse; const char* pattern; DWORD listed; LONG counted; } rows[] = {
         {tree / "missing", true, nullptr, 0, -1},
         {tree / "empty", false, nullptr, 0, 0},
         {tree / "empty", true, "*.txt", 0, -1},

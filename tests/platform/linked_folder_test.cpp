@@ -7,9 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
 // The test run links C:\kstest\<program>\folder-links\tree\linked to ..\target from the
@@ -75,11 +72,7 @@ TEST_F(FolderLinks, FlagsThatJudgeTheContentKeepTheLink)
 {
     kstest::RestartListsGuard guard(base_);
     const std::vector<std::string> wininit = kstest::WininitRenameLines();
-    const struct {
-        DWORD flags;
-        const char* pattern;
-        DWORD result;
-    } rows[] = {
+    const struct { DWORD flags; const char* pattern; DWORD result; } rows[] = {
         {DT_ONLY_IF_EMPTY, nullptr, ERROR_DIR_NOT_EMPTY},
         {DT_ONLY_MATCHING, "", ERROR_INVALID_PARAMETER},
         {DT_ONLY_MATCHING, "*.txt", 0},

@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
 // Shift-JIS names whose characters end in byte 0x5C, the backslash.
@@ -19,10 +16,7 @@ TEST(Paths, SplitsAtTheLastBackslashAndComparesWithoutTrailingOnes)
 {
     // The double-byte rows need code page 932: they run in the platform.japanese run.
     const bool japanese = GetACP() == 932;
-    const struct {
-        bool doubleByte;
-        std::string path, name, title, directory;
-    } splits[] = {
+    const struct { bool doubleByte; std::string path, name, title, directory; } splits[] = {
         {false, "C:\\dir.d\\archive.tar.gz", "archive.tar.gz", "archive.tar", "C:\\dir.d"},
         {false, "C:\\.profile", ".profile", "", "C:"},
         {false, "C:\\dir\\\\", "", "", "C:\\dir\\"},

@@ -11,7 +11,6 @@
 #include <sddl.h>
 
 #include <cstdlib>
-#include <string>
 
 namespace {
 
@@ -19,11 +18,7 @@ namespace {
 // rows are the others, with the class bits of the export's interface.
 TEST(OsClass, EveryVersionRowHasItsClass)
 {
-    struct Row {
-        DWORD platform, major, minor;
-        const char* servicePack;
-        DWORD expected;
-    } rows[] = {
+    const struct Row { DWORD platform, major, minor; const char* servicePack; DWORD expected; } rows[] = {
         {0, 3, 10, "", 0x1},      {1, 4, 3, " B", 0x2},     {1, 4, 10, nullptr, 0x4}, {1, 4, 10, "A", 0x4},
         {1, 5, 10, "xA", 0x8},    {2, 3, 51, "", 0x10000},  {2, 4, 90, "", 0x20000},  {2, 5, 3, "", 0},
         {2, 6, 3, "", 0x200000},  {2, 7, 0, "", 0},         {2, 10, 0, "", 0},        {3, 10, 0, "", 0},

@@ -15,13 +15,11 @@ std::string FromUtf8(const char* utf8)
     return bytes;
 }
 
-bool JapaneseSystem() { return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE && GetACP() == 932; }
-
 TEST(ResourceStrings, TheSystemLanguagePicksTheTableAndMessagesTakeTheName)
 {
     kstest::ModuleUnderTest module;
     ASSERT_TRUE(module.Handle());
-    const bool japanese = JapaneseSystem();
+    const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE && GetACP() == 932;
     std::string text;
     ASSERT_TRUE(LoadResourceString(text, module.Handle(), 5));
     EXPECT_EQ(text, japanese ? FromUtf8("お待ちください...") : std::string("Please wait..."));

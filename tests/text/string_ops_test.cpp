@@ -15,11 +15,9 @@ TEST(StringOps, SplitsParsesTrimsSearchesAndReplaces)
             joined += (i ? "," : "") + out[i];
         EXPECT_EQ(joined, source) << "every piece, empty ones too";
     }
-    EXPECT_EQ(ToULong("12x"), 0xFFFFFFFFul);
-    EXPECT_EQ(ToULong("42 "), 0xFFFFFFFFul);
-    EXPECT_EQ(ToULong(""), 0ul);
-    EXPECT_EQ(ToULong("  +42"), 42ul);
-    EXPECT_EQ(ToULong("4294967295"), 4294967295ul);
+    for (const auto& [text, value] : {std::pair<const char*, unsigned long>{"12x", 0xFFFFFFFF}, {"42 ", 0xFFFFFFFF},
+                                      {"", 0}, {"  +42", 42}, {"4294967295", 4294967295ul}})
+        EXPECT_EQ(ToULong(text), value) << text;
 
     std::string path = "C:\\a\\b\\\\", padded = "  \t x y \r\n", slashes = "\\\\name\\";
     TrimRight(path, '\\');
@@ -46,11 +44,7 @@ TEST(StringOps, SplitsParsesTrimsSearchesAndReplaces)
 
 TEST(WildcardMatch, MatchesLikeFileNamePatterns)
 {
-    const struct {
-        const char* text;
-        const char* pattern;
-        bool match;
-    } rows[] = {
+    const struct { const char *text, *pattern; bool match; } rows[] = {
         {"setup.log", "*.LOG", true},       {"a", "a**", true},           {"", "*", true},
         {"", "?", false},                   {"x", "", false},             {"abc", "a?c", true},
         {"ab", "a?c", false},               {"abcbcd", "a*bcd", true},    {"abcbce", "a*bcd", false},
