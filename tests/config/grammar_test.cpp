@@ -2,8 +2,6 @@
 
 #include <mbctype.h>
 
-namespace {
-
 TEST(ConfigGrammar, BuildsTheTreeInNestedAndFlatMode)
 {
     const struct { const char *text, *nested, *flat; } rows[] = {
@@ -92,5 +90,3 @@ TEST(ConfigGrammar, SectionNamesStepOverDoubleByteCharacters)
     EXPECT_EQ(Dump(ParseText(skipped, "B")), "");
     _setmbcp(previous);
 }
-
-}  // namespace

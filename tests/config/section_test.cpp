@@ -1,7 +1,5 @@
 #include "config_test_util.h"
 
-namespace {
-
 TEST(ConfigSection, GetSectionFindsOrCreatesAlongThePath)
 {
     ConfigDocument document = ParseText("[A]\n[B]\nb=1\n[]\n[B]\nb=2\n[]\n[]\n");
@@ -76,5 +74,3 @@ TEST(ConfigSection, NestsToAnyDepthWithoutExhaustingTheStack)
     EXPECT_EQ(levels, depth);
     EXPECT_EQ(Dump(*level), "<k>=<v> <j>=<w>");
 }
-
-}  // namespace

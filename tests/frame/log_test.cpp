@@ -35,10 +35,7 @@ bool Matches(const std::string& text, const std::string& pattern) { return std::
 // writes there reach only this process's logs.
 class LogTest : public testing::Test {
 protected:
-    LogTest() : folder_("log"), key_("log"), machineKey_("log", HKEY_LOCAL_MACHINE)
-    {
-        SetEnvironmentVariableA(kKeyVariable.c_str(), key_.Path().c_str());
-    }
+    LogTest() { SetEnvironmentVariableA(kKeyVariable.c_str(), key_.Path().c_str()); }
     ~LogTest() override
     {
         SetEnvironmentVariableA(kKeyVariable.c_str(), nullptr);
@@ -56,9 +53,8 @@ protected:
     }
     void SetOption(HKEY root, const char* name, DWORD value) { kstest::SetDWordValue(root, key_.Path(), name, value); }
 
-    kstest::ScratchFolder folder_;
-    kstest::TestRegKey key_;
-    kstest::TestRegKey machineKey_;
+    kstest::ScratchFolder folder_{"log"};
+    kstest::TestRegKey key_{"log"}, machineKey_{"log", HKEY_LOCAL_MACHINE};
 };
 
 TEST_F(LogTest, WritesHeaderStartEntriesAndFinishInTheirLayout)
@@ -201,6 +197,23 @@ TEST_F(LogTest, FolderComesFromTheVariableOrFallsBackToTheTemporaryFolder)
     EXPECT_FALSE(kstest::FolderExists("C:\\kstest_not_created"));
     EXPECT_TRUE(kstest::FileExists(fallback));
     DeleteFileA(fallback.c_str());
+}
+
+// The module names the log key for the process at load time, unless the host did.
+TEST(ModuleLoad, SetsTheLogKeyVariableUnlessTheHostDidAndUnregisterAnswersZero)
+{
+    SetEnvironmentVariableA(kKeyVariable.c_str(), "SOFTWARE\\Host\\Own");
+    kstest::ModuleUnderTest().Unload();
+    EXPECT_EQ(kstest::Environment(kKeyVariable.c_str()), "SOFTWARE\\Host\\Own");
+    SetEnvironmentVariableA(kKeyVariable.c_str(), nullptr);
+    kstest::ModuleUnderTest module;
+    EXPECT_EQ(kstest::Environment(kKeyVariable.c_str()), "SOFTWARE\\Velm\\VLUpdate\\KSInstLog");
+    auto unregister = module.Export<LONG(WINAPI*)()>("DllUnregisterServer");
+    ASSERT_TRUE(unregister);
+    EXPECT_EQ(unregister(), 0);
+    EXPECT_EQ(GetProcAddress(module.Handle(), MAKEINTRESOURCEA(2)), reinterpret_cast<FARPROC>(unregister));
+    module.Unload();
+    SetEnvironmentVariableA(kKeyVariable.c_str(), nullptr);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(DeleteAtRestart, SchedulesEntriesBeforeTheirFolder)
 {
     kstest::ScratchFolder scratch("restart");
@@ -67,5 +65,3 @@ TEST(DeleteAtRestart, NineXFamilyKeepsTheSectionWithin32K)
     EXPECT_TRUE(DeleteAtRestart(file));
     EXPECT_EQ(kstest::WininitRenameLines().back(), line);
 }
-
-}  // namespace

@@ -102,13 +102,8 @@ TEST(DeleteTree, RetryAfterTheDelaySucceedsOnceTheFileIsFree)
     const std::string locked = scratch.MakeFile("tree\\locked.txt");
     auto holder = std::make_unique<kstest::FileHolder>(locked);
     ASSERT_TRUE(holder->Holding());
-    kstest::Thread release([&holder] {
-        Sleep(100);
-        holder.reset();
-    });
-    const DWORD result = DeleteTree(scratch / "tree", DT_NO_RESTART, nullptr, nullptr, 600);
-    release.Join();
-    EXPECT_EQ(result, 0u);
+    kstest::Thread release([&holder] { Sleep(100); holder.reset(); });
+    EXPECT_EQ(DeleteTree(scratch / "tree", DT_NO_RESTART, nullptr, nullptr, 600), 0u);
     EXPECT_FALSE(Exists(scratch / "tree"));
 }
 

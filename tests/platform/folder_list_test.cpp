@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(ListFolder, ListsAndCountsDirectlyAndThroughTheExportTable)
 {
     kstest::ModuleUnderTest module;
@@ -47,5 +45,3 @@ TEST(ListFolder, ListsAndCountsDirectlyAndThroughTheExportTable)
         expected.push_back(tree / entry);
     EXPECT_EQ(list, expected);
 }
-
-}  // namespace

@@ -23,11 +23,9 @@ protected:
         CreateDirectoryA(target_.c_str(), nullptr);
         if (!IsLinkedFolder(GetFileAttributesA(link_.c_str())))
             GTEST_SKIP() << "no folder link prepared at " << link_;
-        CreateDirectoryA((target_ + "\\inner").c_str(), nullptr);
-        kstest::WriteFile(target_ + "\\inner\\keep.txt", "target");
+        kstest::MakeFile(target_ + "\\inner\\keep.txt", "target");
         SetFileAttributesA(target_.c_str(), FILE_ATTRIBUTE_HIDDEN);
-        CreateDirectoryA((tree_ + "\\sub").c_str(), nullptr);
-        kstest::WriteFile(tree_ + "\\sub\\own.txt", "tree");
+        kstest::MakeFile(tree_ + "\\sub\\own.txt", "tree");
     }
 
     void TearDown() override

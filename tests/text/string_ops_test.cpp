@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(StringOps, SplitsParsesTrimsSearchesAndReplaces)
 {
     for (const char* source : {"", "a,", "a,b,,c", ","}) {
@@ -57,5 +55,3 @@ TEST(WildcardMatch, MatchesLikeFileNamePatterns)
     EXPECT_FALSE(WildcardMatch(nullptr, "*"));
     EXPECT_FALSE(WildcardMatch("a", nullptr));
 }
-
-}  // namespace
