@@ -14,26 +14,20 @@ constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\
 // A copy of the module under another name, loaded from a folder of its own.
 class ModuleCopy {
 public:
-    ModuleCopy(const kstest::ScratchFolder& folder, const std::string& relativeName)
-        : path_(folder / relativeName)
+    ModuleCopy(const kstest::ScratchFolder& folder, const std::string& relativeName) : path_(folder / relativeName)
     {
-        CreateDirectoryA(path_.substr(0, path_.rfind('\\')).c_str(), nullptr);
+        CreateDirectoryA(Folder().c_str(), nullptr);
         CopyFileA(kstest::ModuleUnderTest::Path().c_str(), path_.c_str(), FALSE);
         // A trailing dot loads a file that has no extension as it is named.
-        const bool hasExtension = relativeName.find('.') != std::string::npos;
-        handle_ = LoadLibraryA((path_ + (hasExtension ? "" : ".")).c_str());
+        handle_ = LoadLibraryA((path_ + (relativeName.find('.') == std::string::npos ? "." : "")).c_str());
     }
-    ~ModuleCopy()
-    {
-        if (handle_)
-            FreeLibrary(handle_);
-    }
+    ~ModuleCopy() { FreeLibrary(handle_); }
     HMODULE Handle() const { return handle_; }
     std::string Folder() const { return path_.substr(0, path_.rfind('\\')); }
 
 private:
-    std::string path_;
-    HMODULE handle_ = nullptr;
+    const std::string path_;
+    HMODULE handle_;
 };
 
 TEST(Locations, ProductConfigurationBesideTheModule)

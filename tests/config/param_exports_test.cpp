@@ -36,7 +36,7 @@ TEST_F(ParamExports, GetReturnsTheValueOrTheDefault)
     EXPECT_STREQ(get_(nullptr, "General", "Key", "d"), "d");
 }
 
-TEST_F(ParamExports, SetCreatesFoldersFilesAndSections)
+TEST_F(ParamExports, SetCreatesFoldersFilesAndSectionsAndKeepsAttributes)
 {
     const std::string cfg = folder_ / "new\\deeper\\p.cfg";
     EXPECT_EQ(set_(cfg.c_str(), "General\\Install", "Group", "Tools"), 1);
@@ -52,10 +52,8 @@ TEST_F(ParamExports, SetCreatesFoldersFilesAndSections)
     EXPECT_EQ(kstest::ReadFile(empty), "[S]\r\n k = v\r\n[]\r\n");
     EXPECT_EQ(set_("kstest_nofolder.cfg", "S", "k", "v"), 0);
     EXPECT_EQ(set_("", "S", "k", "v"), 0);
-}
 
-TEST_F(ParamExports, SetKeepsReadOnlyAndHiddenFilesAsTheyWere)
-{
+    // Read-only and hidden files are written and keep their attribute.
     for (DWORD attribute : {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN}) {
         const std::string cfg = folder_.MakeFile("attr.cfg", "[S]\r\n k = v\r\n[]\r\n");
         SetFileAttributesA(cfg.c_str(), attribute);
@@ -72,10 +70,8 @@ TEST_F(ParamExports, DeletionsAndTheirResults)
     const std::string cfg = folder_.MakeFile("del.cfg", text);
     // after: the file's text after the row, null when unchanged.
     const struct { const char *section, *key; LONG result; const char* after; } rows[] = {
-        {"A", "missing", 0, nullptr},
-        {"Nowhere", "k", 1, nullptr},
-        {"Nowhere\\B", nullptr, 1, nullptr},
-        {"A\\C", nullptr, 0, nullptr},
+        {"A", "missing", 0, nullptr}, {"Nowhere", "k", 1, nullptr},
+        {"Nowhere\\B", nullptr, 1, nullptr}, {"A\\C", nullptr, 0, nullptr},
         {"A", "k", 1, "[A]\r\n j = 3\r\n [B]\r\n  x = y\r\n []\r\n [B]\r\n []\r\n[]\r\n"},
         {"A\\B\\", nullptr, 1, "[A]\r\n j = 3\r\n[]\r\n"},
     };

@@ -138,10 +138,6 @@ TEST_F(LogTest, AppendKeepsTheEarlierRunsWithoutAGap)
     EXPECT_EQ(both.substr(0, first.size()), first);
     EXPECT_TRUE(Matches(both.substr(first.size()), kStart + Entry("ERROR", "second run") + kFinish)) << both;
     EXPECT_EQ(both.substr(0, 117), Header(1, "100", 1));
-
-    SetOption(HKEY_CURRENT_USER, "APPEND=", 0);
-    Run([](CVLog&) {});
-    EXPECT_TRUE(Matches(Read(), Header(1, "100", 0) + kStart + kFinish)) << Read();
 }
 
 // The names "_2" to "_9" in turn while the ones before are held; a numbered log never

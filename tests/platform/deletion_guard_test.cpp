@@ -179,10 +179,8 @@ protected:
     }
 
     kstest::ScratchFolder fixture_{"hostile"};
-    const std::string base_ = "C:\\kstest\\" + kstest::ExeTitle();
-    const std::string outside_ = base_ + "\\outside";
-    const std::string link_ = base_ + "\\hostile-links\\tree\\outside";
-    const std::string home_ = kstest::Environment("USERPROFILE");
+    const std::string base_ = "C:\\kstest\\" + kstest::ExeTitle(), outside_ = base_ + "\\outside",
+                      link_ = base_ + "\\hostile-links\\tree\\outside", home_ = kstest::Environment("USERPROFILE");
     const std::string canaryName_ = "kscanary_" + kstest::ExeTitle() + ".txt";
     std::string p1_, p2_;
     std::vector<std::string> canaries_, shortCanaries_;

@@ -88,11 +88,8 @@ TEST(Security, GroupsAndFreeAccess)
 TEST(Folders, ReadersFallBackToTheDefault)
 {
     const std::string shellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-    const struct {
-        std::string (*reader)(const char*, const std::string&);
-        const CVRegKey& root;
-        std::string path;
-    } sources[] = {
+    using Reader = std::string (*)(const char*, const std::string&);
+    const struct { Reader reader; const CVRegKey& root; std::string path; } sources[] = {
         {GetUserShellFolder, CVRegKey::CurrentUser, shellFolders},
         {GetCommonShellFolder, CVRegKey::LocalMachine, shellFolders},
         {GetDefaultUserShellFolder, CVRegKey::Users, ".DEFAULT\\" + shellFolders},

@@ -5,13 +5,12 @@
 
 TEST(StringOps, SplitsParsesTrimsSearchesAndReplaces)
 {
-    for (const char* source : {"", "a,", "a,b,,c", ","}) {
-        std::vector<std::string> out = {"stale"};
-        std::string joined;
-        const size_t count = Split(source, ',', out);
-        for (size_t i = 0; i < count; ++i)
-            joined += (i ? "," : "") + out[i];
-        EXPECT_EQ(joined, source) << "every piece, empty ones too";
+    // Every piece, empty ones too, into a cleared list.
+    for (const auto& [source, expected] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"", {""}}, {"a,", {"a", ""}}, {"a,b,,c", {"a", "b", "", "c"}}, {",", {"", ""}}}) {
+        std::vector<std::string> pieces = {"stale"};
+        EXPECT_EQ(Split(source, ',', pieces), expected.size());
+        EXPECT_EQ(pieces, expected);
     }
     for (const auto& [text, value] : {std::pair<const char*, unsigned long>{"12x", 0xFFFFFFFF}, {"42 ", 0xFFFFFFFF},
                                       {"", 0}, {"  +42", 42}, {"4294967295", 4294967295ul}})
