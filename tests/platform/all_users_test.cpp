@@ -117,8 +117,7 @@ TEST_F(AllUsers, ExportWritesEveryUsersHiveAndLeavesNoHiveLoaded)
     AddProfile(kLoggedOn, 0, false);
     MakeLoggedOnUser(kLoggedOn);
     AddProfile(kLoggedOff, 0, true);
-    const std::string preloaded = AddProfile(kPreloaded, 0, true);
-    LoadHive(kPreloaded, preloaded + HiveFile());
+    LoadHive(kPreloaded, AddProfile(kPreloaded, 0, true) + HiveFile());
     AddProfile(kService, 12, false);
     MakeLoggedOnUser(kService);
     AddProfile(kNoHive, 0, false);

@@ -97,20 +97,18 @@ protected:
         // Files in every protected folder of the test prefix, as Wine lays them out, and
         // in folders outside the fixture. "<profile>\Q:" is where a drive root sent to
         // the per-user branch would land.
-        for (const std::string& folder :
-             {std::string("C:\\windows"), std::string("C:\\windows\\system32"), std::string("C:\\Program Files"),
-              std::string("C:\\Program Files\\Common Files"), std::string("C:\\ProgramData"),
-              std::string("C:\\ProgramData\\Microsoft\\Windows\\Start Menu"),
-              std::string("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"), std::string("C:\\users"),
-              std::string("C:\\users\\Public"), std::string("C:\\users\\Public\\Desktop"), home_,
-              home_ + "\\AppData\\Roaming", home_ + "\\AppData\\Local",
-              home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
-              home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", home_ + "\\Desktop",
-              std::string("Q:"), std::string("Q:\\keep"), outside_, outside_ + "\\deep", p1_,
-              p1_ + "\\AppData\\Roaming", p1_ + "\\AppData\\Local",
-              p1_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", p2_, p2_ + "\\Desktop",
-              p2_ + "\\AppData\\Roaming", p1_ + "\\Q:", fixture_ / "profiles\\kstest_other_" + kstest::ExeTitle(),
-              "C:\\users\\kstest_other_" + kstest::ExeTitle()})
+        const std::vector<std::string> folders = {
+            "C:\\windows", "C:\\windows\\system32", "C:\\Program Files", "C:\\Program Files\\Common Files",
+            "C:\\ProgramData", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu",
+            "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs", "C:\\users", "C:\\users\\Public",
+            "C:\\users\\Public\\Desktop", home_, home_ + "\\AppData\\Roaming", home_ + "\\AppData\\Local",
+            home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
+            home_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", home_ + "\\Desktop", "Q:",
+            "Q:\\keep", outside_, outside_ + "\\deep", p1_, p1_ + "\\AppData\\Roaming", p1_ + "\\AppData\\Local",
+            p1_ + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs", p2_, p2_ + "\\Desktop",
+            p2_ + "\\AppData\\Roaming", p1_ + "\\Q:", fixture_ / "profiles\\kstest_other_" + kstest::ExeTitle(),
+            "C:\\users\\kstest_other_" + kstest::ExeTitle()};
+        for (const std::string& folder : folders)
             canaries_.push_back(folder + "\\" + canaryName_);
         // Old logs in subfolders of protected folders: a pattern never reaches them.
         canaries_.push_back("Q:\\keep\\old.log");
@@ -127,16 +125,17 @@ protected:
         SetEnvironmentVariableA("=Q:", nullptr);
         for (const std::string& canary : canaries_)
             DeleteFileA(canary.c_str());
-        for (const std::string& folder : {std::string("Q:\\keep"), std::string("Q:\\cwd"),
-                                          std::string("Q:\\climb\\a"), std::string("Q:\\climb"),
-                                          home_ + "\\Desktop\\climb\\a", home_ + "\\Desktop\\climb",
-                                          "C:\\users\\kstest_other_" + kstest::ExeTitle()})
+        const std::vector<std::string> folders = {"Q:\\keep", "Q:\\cwd", "Q:\\climb\\a", "Q:\\climb",
+                                                  home_ + "\\Desktop\\climb\\a", home_ + "\\Desktop\\climb",
+                                                  "C:\\users\\kstest_other_" + kstest::ExeTitle()};
+        for (const std::string& folder : folders)
             RemoveDirectoryA(folder.c_str());
         kstest::RemoveTestTree(outside_ + "\\deep");
         for (const char* sid : {kFirstSid, kSecondSid})
             kstest::RemoveProfileEntry(sid);
     }
 
+    // Makes the missing canaries, and the folders an emptied-parents climb starts from.
     void Seed()
     {
         for (const std::string& canary : canaries_) {
@@ -146,11 +145,6 @@ protected:
         }
         for (const std::string& folder : emptyCanaries_)
             kstest::MakeFolders(folder);
-    }
-
-    // The folders an emptied-parents climb starts from, made anew before every call.
-    void MakeClimbs()
-    {
         for (const std::string& folder : {std::string("Q:\\climb\\a"), p1_ + "\\Desktop\\climb\\a",
                                           p2_ + "\\Desktop\\climb\\a", home_ + "\\Desktop\\climb\\a"})
             kstest::MakeFolders(folder);
@@ -240,18 +234,15 @@ TEST_F(HostilePaths, NoCanaryIsLost)
         };
         for (const auto& call : calls) {
             SCOPED_TRACE(std::string(call.first) + "(" + row.path + ")");
-            MakeClimbs();
+            Seed();
             call.second();
-            const std::vector<std::string> damage = Damage();
-            EXPECT_EQ(damage, std::vector<std::string>());
-            if (!damage.empty())
-                Seed();
+            EXPECT_EQ(Damage(), std::vector<std::string>());
         }
     }
 
     // What the guard lets through still happens: the climb ends below the protected
     // folder, and a pattern takes only the protected folder's own matching files.
-    MakeClimbs();
+    Seed();
     EXPECT_EQ(DeleteTree("Q:\\climb\\a", DT_REMOVE_EMPTY_PARENTS, nullptr, nullptr, 0), 0u);
     EXPECT_FALSE(Exists("Q:\\climb"));
     DeleteTreeForAllUsers("Desktop\\climb\\a", DT_REMOVE_EMPTY_PARENTS, nullptr, nullptr, 0, false);

@@ -20,7 +20,6 @@ TEST(LateBinding, FirstCallBindsTheSystemFunctionOrFailsLikeAFailedCall)
 {
     // A present function answers the first call already and replaces the binder.
     EXPECT_EQ(g_present("abc", "ABC"), 0);
-    EXPECT_LT(g_present("abc", "abd"), 0);
     EXPECT_EQ(reinterpret_cast<void*>(g_present),
               reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(kKernel), kCompare)));
 

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 // Shift-JIS names whose characters end in byte 0x5C, the backslash.
 const std::string kHyoji = "\x95\x5C\x8E\xA6";           // its first character ends in 0x5C
 const std::string kSofuto = "\x83\x5C\x83\x74\x83\x67";  // its first character ends in 0x5C
@@ -133,5 +131,3 @@ TEST(ListFolder, ListsAndCountsDirectlyAndThroughTheExportTable)
         expected.push_back(tree / entry);
     EXPECT_EQ(list, expected);
 }
-
-}  // namespace
