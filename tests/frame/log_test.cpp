@@ -115,17 +115,21 @@ TEST_F(LogTest, EntriesOfTwoThreadsDoNotInterleaveAndSizeZeroIsNoLimit)
 {
     SetOption(HKEY_CURRENT_USER, "MAX_SIZE=", 0);
     Run([](CVLog& log) {
-        auto write = [&log](char id) {
-            for (int i = 0; i < 100; ++i)
-                log.Error("%s", std::string(600, id).c_str());
+        volatile LONG writers = 0;
+        auto write = [&](char id) {
+            // Both threads start writing at the same moment, not one after the other.
+            for (InterlockedIncrement(&writers); writers < 2;) {
+            }
+            for (int i = 0; i < 2000; ++i)
+                log.Error("%s", std::string(50, id).c_str());
         };
         kstest::Thread other([&write] { write('b'); });
         write('a');
     });
     const std::string bytes = Read();
     EXPECT_EQ(bytes.find("-\r\nSTART\t"), 116u) << "never emptied";
-    const std::regex entry(Entry("ERROR", "([ab])\\1{599}"));
-    EXPECT_EQ(std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), entry), std::sregex_iterator()), 200);
+    const std::regex entry(Entry("ERROR", "([ab])\\1{49}"));
+    EXPECT_EQ(std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), entry), std::sregex_iterator()), 4000);
 }
 
 TEST_F(LogTest, AppendKeepsTheEarlierRunsWithoutAGap)
