@@ -9,8 +9,6 @@
 
 #include <string>
 
-namespace configtest {
-
 // The document parsed from `text` in memory, no file involved.
 inline ConfigDocument ParseText(const std::string& text, const char* filter = nullptr,
                                 LoadMode mode = LoadMode::All, bool flat = false, uint32_t flags = 0)
@@ -41,5 +39,3 @@ inline std::string Dump(const ConfigSection& section)
         out += (out.empty() ? "[" : " [") + section.SectionAt(i)->Name() + "]{" + Dump(*section.SectionAt(i)) + "}";
     return out;
 }
-
-}  // namespace configtest

@@ -13,21 +13,13 @@ using Import = LONG(WINAPI*)(const char*, const char*, const char*);
 
 class ParamExports : public testing::Test {
 protected:
-    ParamExports() : folder_("params")
-    {
-        get_ = module_.Export<GetParam>("KSWGetParamString");
-        set_ = module_.Export<SetParam>("KSWSetParamString");
-        import_ = module_.Export<Import>("KSWImportConfigFile");
-    }
     void SetUp() override { ASSERT_TRUE(get_ && set_ && import_); }
 
-    std::string Path(const char* name) const { return folder_ / name; }
-
-    kstest::ScratchFolder folder_;
+    kstest::ScratchFolder folder_{"params"};
     kstest::ModuleUnderTest module_;
-    GetParam get_ = nullptr;
-    SetParam set_ = nullptr;
-    Import import_ = nullptr;
+    const GetParam get_ = module_.Export<GetParam>("KSWGetParamString");
+    const SetParam set_ = module_.Export<SetParam>("KSWSetParamString");
+    const Import import_ = module_.Export<Import>("KSWImportConfigFile");
 };
 
 // The first section and entry of a name, compared with regard to case.
@@ -40,13 +32,13 @@ TEST_F(ParamExports, GetReturnsTheValueOrTheDefault)
     EXPECT_STREQ(get_(cfg.c_str(), "general", "Key", "d"), "d");
     EXPECT_STREQ(get_(cfg.c_str(), "General", "Other", "d"), "d") << "only the first section of a name";
     EXPECT_STREQ(get_(cfg.c_str(), "Other", "Key", nullptr), "");
-    EXPECT_STREQ(get_(Path("missing.cfg").c_str(), "General", "Key", "first"), "first");
+    EXPECT_STREQ(get_((folder_ / "missing.cfg").c_str(), "General", "Key", "first"), "first");
     EXPECT_STREQ(get_(nullptr, "General", "Key", "d"), "d");
 }
 
-TEST_F(ParamExports, SetCreatesFoldersFilesAndSections)
+TEST_F(ParamExports, SetCreatesFoldersFilesAndSectionsAndKeepsAttributes)
 {
-    const std::string cfg = Path("new\\deeper\\p.cfg");
+    const std::string cfg = folder_ / "new\\deeper\\p.cfg";
     EXPECT_EQ(set_(cfg.c_str(), "General\\Install", "Group", "Tools"), 1);
     EXPECT_EQ(kstest::ReadFile(cfg), "[General]\r\n [Install]\r\n  Group = Tools\r\n []\r\n[]\r\n");
     EXPECT_EQ(set_(cfg.c_str(), "General", "Title", "Example"), 1);
@@ -60,10 +52,8 @@ TEST_F(ParamExports, SetCreatesFoldersFilesAndSections)
     EXPECT_EQ(kstest::ReadFile(empty), "[S]\r\n k = v\r\n[]\r\n");
     EXPECT_EQ(set_("kstest_nofolder.cfg", "S", "k", "v"), 0);
     EXPECT_EQ(set_("", "S", "k", "v"), 0);
-}
 
-TEST_F(ParamExports, SetKeepsReadOnlyAndHiddenFilesAsTheyWere)
-{
+    // Read-only and hidden files are written and keep their attribute.
     for (DWORD attribute : {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN}) {
         const std::string cfg = folder_.MakeFile("attr.cfg", "[S]\r\n k = v\r\n[]\r\n");
         SetFileAttributesA(cfg.c_str(), attribute);
@@ -78,16 +68,10 @@ TEST_F(ParamExports, DeletionsAndTheirResults)
 {
     const char* text = "[A]\r\n k = 1\r\n k = 2\r\n j = 3\r\n [B]\r\n  x = y\r\n []\r\n [B]\r\n []\r\n[]\r\n";
     const std::string cfg = folder_.MakeFile("del.cfg", text);
-    const struct {
-        const char* section;
-        const char* key;
-        LONG result;
-        const char* after;  // null: file unchanged
-    } rows[] = {
-        {"A", "missing", 0, nullptr},
-        {"Nowhere", "k", 1, nullptr},
-        {"Nowhere\\B", nullptr, 1, nullptr},
-        {"A\\C", nullptr, 0, nullptr},
+    // after: the file's text after the row, null when unchanged.
+    const struct { const char *section, *key; LONG result; const char* after; } rows[] = {
+        {"A", "missing", 0, nullptr}, {"Nowhere", "k", 1, nullptr},
+        {"Nowhere\\B", nullptr, 1, nullptr}, {"A\\C", nullptr, 0, nullptr},
         {"A", "k", 1, "[A]\r\n j = 3\r\n [B]\r\n  x = y\r\n []\r\n [B]\r\n []\r\n[]\r\n"},
         {"A\\B\\", nullptr, 1, "[A]\r\n j = 3\r\n[]\r\n"},
     };
@@ -98,7 +82,7 @@ TEST_F(ParamExports, DeletionsAndTheirResults)
             expected = row.after;
         EXPECT_EQ(kstest::ReadFile(cfg), expected) << row.section;
     }
-    EXPECT_EQ(set_(Path("absent.cfg").c_str(), "A", "k", nullptr), 1);
+    EXPECT_EQ(set_((folder_ / "absent.cfg").c_str(), "A", "k", nullptr), 1);
     EXPECT_EQ(set_(cfg.c_str(), nullptr, "k", "v"), 1);
     EXPECT_FALSE(kstest::FileExists(cfg));
     EXPECT_EQ(set_(cfg.c_str(), nullptr, nullptr, nullptr), 1);
@@ -133,12 +117,12 @@ TEST_F(ParamExports, ImportMergesIntoTheTarget)
     EXPECT_EQ(import_(target.c_str(), source.c_str(), "NoSuchSection"), 1);
     EXPECT_EQ(kstest::ReadFile(target), "[General]\r\n a = new\r\n c = 3\r\n b = 2\r\n [Sub]\r\n []\r\n[]\r\n");
 
-    const std::string fresh = Path("fresh.cfg");
+    const std::string fresh = folder_ / "fresh.cfg";
     EXPECT_EQ(import_(fresh.c_str(), source.c_str(), nullptr), 1);
     EXPECT_EQ(kstest::ReadFile(fresh), kstest::ReadFile(source));
 
-    EXPECT_EQ(import_(fresh.c_str(), Path("missing.cfg").c_str(), ""), 0);
-    EXPECT_EQ(import_(Path("no\\folder.cfg").c_str(), source.c_str(), ""), 0);
+    EXPECT_EQ(import_(fresh.c_str(), (folder_ / "missing.cfg").c_str(), ""), 0);
+    EXPECT_EQ(import_((folder_ / "no\\folder.cfg").c_str(), source.c_str(), ""), 0);
 }
 
 }  // namespace

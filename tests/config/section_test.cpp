@@ -1,14 +1,5 @@
 #include "config_test_util.h"
 
-#include <gtest/gtest.h>
-
-
-namespace {
-
-using configtest::Dump;
-using configtest::ParseText;
-using configtest::Serialized;
-
 TEST(ConfigSection, GetSectionFindsOrCreatesAlongThePath)
 {
     ConfigDocument document = ParseText("[A]\n[B]\nb=1\n[]\n[B]\nb=2\n[]\n[]\n");
@@ -83,5 +74,3 @@ TEST(ConfigSection, NestsToAnyDepthWithoutExhaustingTheStack)
     EXPECT_EQ(levels, depth);
     EXPECT_EQ(Dump(*level), "<k>=<v> <j>=<w>");
 }
-
-}  // namespace

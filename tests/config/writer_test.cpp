@@ -1,14 +1,5 @@
 #include "config_test_util.h"
 
-#include <gtest/gtest.h>
-
-
-namespace {
-
-using configtest::Dump;
-using configtest::ParseText;
-using configtest::Serialized;
-
 TEST(ConfigWriter, WritesTheLayoutByteForByte)
 {
     const ConfigDocument document = ParseText(
@@ -54,10 +45,4 @@ TEST(ConfigWriter, QuotesValuesAReaderWouldChange)
         EXPECT_EQ(ParseText(quoted, nullptr, LoadMode::All, true, ConfigText::unquoteValues).GetValue("k", "?"), row.value);
         EXPECT_EQ(Serialized(document, 0, true), std::string("k = ") + row.value + "\r\n");
     }
-    // Without quoting, blanks at the ends are lost on the way through the text.
-    ConfigDocument document;
-    document.SetValue("k", "  padded  ");
-    EXPECT_EQ(ParseText(Serialized(document)).GetValue("k", "?"), "padded");
 }
-
-}  // namespace

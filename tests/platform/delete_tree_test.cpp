@@ -1,3 +1,4 @@
+// Deleting a tree now, and files and folders at the next restart.
 #include "platform/delete_at_restart.h"
 #include "platform/delete_tree.h"
 #include "support/restart_lists.h"
@@ -8,8 +9,6 @@
 
 #include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -20,13 +19,8 @@ TEST(DeleteTree, FlagsPatternAndAttributes)
     // Every row starts from this tree ("" is the tree folder itself), with read-only,
     // hidden and system entries among them.
     const std::set<std::string> all = {"", "a.log", "B.LOG", "keep.txt", "empty", "sub\\deeper\\in.log"};
-    const struct {
-        const char* path;  // below the scratch folder
-        DWORD flags;
-        const char* pattern;
-        DWORD result;
-        std::set<std::string> kept;
-    } rows[] = {
+    // path: below the scratch folder.
+    const struct { const char* path; DWORD flags; const char* pattern; DWORD result; std::set<std::string> kept; } rows[] = {
         {"tree", 0, nullptr, 0, {}},
         {"tree\\keep.txt", DT_ONLY_MATCHING, "", 0, {"", "a.log", "B.LOG", "empty", "sub\\deeper\\in.log"}},
         {"missing\\file.txt", 0, nullptr, 0, all},
@@ -109,13 +103,8 @@ TEST(DeleteTree, RetryAfterTheDelaySucceedsOnceTheFileIsFree)
     const std::string locked = scratch.MakeFile("tree\\locked.txt");
     auto holder = std::make_unique<kstest::FileHolder>(locked);
     ASSERT_TRUE(holder->Holding());
-    kstest::Thread release([&holder] {
-        Sleep(100);
-        holder.reset();
-    });
-    const DWORD result = DeleteTree(scratch / "tree", DT_NO_RESTART, nullptr, nullptr, 600);
-    release.Join();
-    EXPECT_EQ(result, 0u);
+    kstest::Thread release([&holder] { Sleep(100); holder.reset(); });
+    EXPECT_EQ(DeleteTree(scratch / "tree", DT_NO_RESTART, nullptr, nullptr, 600), 0u);
     EXPECT_FALSE(Exists(scratch / "tree"));
 }
 
@@ -141,6 +130,68 @@ TEST(DeleteTree, RemovesEmptiedParentsUpToTheStopFolder)
     EXPECT_EQ(DeleteTree(scratch / "stop\\p\\q\\inner.txt", DT_REMOVE_EMPTY_PARENTS | DT_INNER, nullptr, nullptr, 0),
               0u);
     EXPECT_TRUE(Exists(scratch / "stop\\p\\q"));
+}
+
+TEST(DeleteAtRestart, SchedulesEntriesBeforeTheirFolder)
+{
+    kstest::ScratchFolder scratch("restart");
+    kstest::RestartListsGuard guard(scratch.Path());
+    const std::string folder = scratch.MakeFolder("Long Folder Name");
+    const std::string readOnly = scratch.MakeFile("Long Folder Name\\read-only.txt");
+    const std::string inner = scratch.MakeFile("Long Folder Name\\sub\\inner.txt");
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    std::vector<std::string> wininit = kstest::WininitRenameLines();
+
+    RestartNeeded = false;
+    EXPECT_FALSE(DeleteAtRestart(scratch / "missing.txt"));
+    EXPECT_FALSE(RestartNeeded);
+    SetLastError(0xDEAD);
+    ASSERT_TRUE(DeleteAtRestart(folder));
+    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_TRUE(RestartNeeded);
+    EXPECT_TRUE(kstest::FileExists(inner));
+    if (kstest::NtFamily()) {
+        EXPECT_EQ(kstest::PendingDeletionsBelow(scratch.Path()),
+                  (std::vector<std::string>{readOnly, inner, folder + "\\sub", folder}));
+        // The restart deletion would leave a read-only file in place.
+        EXPECT_EQ(GetFileAttributesA(readOnly.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    } else {
+        // One line for the folder, whose contents the 95/98/Me restart removes with it.
+        ASSERT_TRUE(DeleteAtRestart(inner));
+        wininit.push_back("DIRNUL=" + kstest::ShortPath(folder));
+        wininit.push_back("NUL=" + kstest::ShortPath(inner));
+        EXPECT_EQ(kstest::WininitRenameLines(), wininit);
+        EXPECT_TRUE(kstest::PendingDeletionsBelow(scratch.Path()).empty());
+    }
+}
+
+TEST(DeleteAtRestart, NineXFamilyKeepsTheSectionWithin32K)
+{
+    if (kstest::NtFamily())
+        GTEST_SKIP() << "WININIT.INI serves the Windows 95/98/Me family";
+    kstest::ScratchFolder scratch("restart_9x_full");
+    kstest::RestartListsGuard guard(scratch.Path());
+    const std::string file = scratch.MakeFile("f.txt");
+    const std::string line = "NUL=" + kstest::ShortPath(file);
+
+    // A section whose length leaves no room for the line and its terminator within the
+    // 32,765 characters the private-profile functions move.
+    const std::string first = "NUL=C:\\FIRST.TXT";
+    std::string last = "NUL=C:\\" + std::string(32764 - line.size() - first.size() - 1 - 8, 'X');
+    ASSERT_TRUE(WritePrivateProfileSectionA("rename", (first + '\0' + last + '\0').c_str(), "WININIT.INI"));
+    const std::vector<std::string> before = kstest::WininitRenameLines();
+    ASSERT_EQ(before, (std::vector<std::string>{first, last}));
+
+    RestartNeeded = false;
+    EXPECT_FALSE(DeleteAtRestart(file));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_FALSE(RestartNeeded);
+    EXPECT_EQ(kstest::WininitRenameLines(), before);
+    // One character less, and the line fits.
+    last.pop_back();
+    ASSERT_TRUE(WritePrivateProfileSectionA("rename", (first + '\0' + last + '\0').c_str(), "WININIT.INI"));
+    EXPECT_TRUE(DeleteAtRestart(file));
+    EXPECT_EQ(kstest::WininitRenameLines().back(), line);
 }
 
 }  // namespace

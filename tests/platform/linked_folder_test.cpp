@@ -7,9 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
 // The test run links C:\kstest\<program>\folder-links\tree\linked to ..\target from the
@@ -26,11 +23,9 @@ protected:
         CreateDirectoryA(target_.c_str(), nullptr);
         if (!IsLinkedFolder(GetFileAttributesA(link_.c_str())))
             GTEST_SKIP() << "no folder link prepared at " << link_;
-        CreateDirectoryA((target_ + "\\inner").c_str(), nullptr);
-        kstest::WriteFile(target_ + "\\inner\\keep.txt", "target");
+        kstest::MakeFile(target_ + "\\inner\\keep.txt", "target");
         SetFileAttributesA(target_.c_str(), FILE_ATTRIBUTE_HIDDEN);
-        CreateDirectoryA((tree_ + "\\sub").c_str(), nullptr);
-        kstest::WriteFile(tree_ + "\\sub\\own.txt", "tree");
+        kstest::MakeFile(tree_ + "\\sub\\own.txt", "tree");
     }
 
     void TearDown() override
@@ -75,11 +70,7 @@ TEST_F(FolderLinks, FlagsThatJudgeTheContentKeepTheLink)
 {
     kstest::RestartListsGuard guard(base_);
     const std::vector<std::string> wininit = kstest::WininitRenameLines();
-    const struct {
-        DWORD flags;
-        const char* pattern;
-        DWORD result;
-    } rows[] = {
+    const struct { DWORD flags; const char* pattern; DWORD result; } rows[] = {
         {DT_ONLY_IF_EMPTY, nullptr, ERROR_DIR_NOT_EMPTY},
         {DT_ONLY_MATCHING, "", ERROR_INVALID_PARAMETER},
         {DT_ONLY_MATCHING, "*.txt", 0},

@@ -5,11 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-namespace {
-
 // Shift-JIS names whose characters end in byte 0x5C, the backslash.
 const std::string kHyoji = "\x95\x5C\x8E\xA6";           // its first character ends in 0x5C
 const std::string kSofuto = "\x83\x5C\x83\x74\x83\x67";  // its first character ends in 0x5C
@@ -19,10 +14,7 @@ TEST(Paths, SplitsAtTheLastBackslashAndComparesWithoutTrailingOnes)
 {
     // The double-byte rows need code page 932: they run in the platform.japanese run.
     const bool japanese = GetACP() == 932;
-    const struct {
-        bool doubleByte;
-        std::string path, name, title, directory;
-    } splits[] = {
+    const struct { bool doubleByte; std::string path, name, title, directory; } splits[] = {
         {false, "C:\\dir.d\\archive.tar.gz", "archive.tar.gz", "archive.tar", "C:\\dir.d"},
         {false, "C:\\.profile", ".profile", "", "C:"},
         {false, "C:\\dir\\\\", "", "", "C:\\dir\\"},
@@ -97,4 +89,45 @@ TEST(FolderTree, DoubleByteNamesEndingInBackslashMakeOneFolderEach)
     EXPECT_EQ(made, (std::vector<std::string>{scratch / kYotei, path}));
 }
 
-}  // namespace
+TEST(ListFolder, ListsAndCountsDirectlyAndThroughTheExportTable)
+{
+    kstest::ModuleUnderTest module;
+    auto count = module.Export<LONG(WINAPI*)(LPCSTR, BOOL, LPCSTR)>("KSWGetDirContent");
+    ASSERT_TRUE(count);
+    EXPECT_EQ(reinterpret_cast<FARPROC>(count), GetProcAddress(module.Handle(), MAKEINTRESOURCEA(14)));
+    // 5 entries at the top, 9 in all.
+    kstest::ScratchFolder tree("list");
+    for (const char* file : {"a.txt", "b.log", "sub\\c.txt", "sub\\deeper\\d.txt", "sub.log\\e.txt"})
+        tree.MakeFile(file);
+    tree.MakeFolder("empty");
+
+    // Where the search cannot start (missing folder, nothing matches) ListFolder
+    // counts 0 and the export answers -1.
+    const struct { std::string folder; bool recurse; const char* pattern; DWORD listed; LONG counted; } rows[] = {
+        {tree / "missing", true, nullptr, 0, -1},
+        {tree / "empty", false, nullptr, 0, 0},
+        {tree / "empty", true, "*.txt", 0, -1},
+        {tree.Path(), false, "", 5, 5},
+        {tree.Path(), true, "*.*", 9, 9},
+        {tree.Path(), true, "*.log", 2, 2},  // sub.log is entered and adds nothing
+        {tree.Path(), true, "*.txt", 1, 1},  // sub is not entered
+        {tree.Path(), true, "*.none", 0, -1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.folder + " " + (row.pattern ? row.pattern : "(null)"));
+        SetLastError(0xDEAD);
+        EXPECT_EQ(ListFolder(row.folder, row.recurse, row.pattern, nullptr), row.listed);
+        EXPECT_EQ(GetLastError(), 0u);
+        EXPECT_EQ(count(row.folder.c_str(), row.recurse, row.pattern), row.counted);
+    }
+    EXPECT_EQ(count((tree.Path() + "\\\\").c_str(), TRUE, nullptr), 9);
+
+    // Each folder before its own entries, in the file system's listing order (sorted
+    // by name on NTFS and under Wine).
+    std::vector<std::string> list, expected;
+    EXPECT_EQ(ListFolder(tree.Path(), true, nullptr, &list), 9u);
+    for (const char* entry : {"a.txt", "b.log", "empty", "sub", "sub\\c.txt", "sub\\deeper", "sub\\deeper\\d.txt",
+                              "sub.log", "sub.log\\e.txt"})
+        expected.push_back(tree / entry);
+    EXPECT_EQ(list, expected);
+}

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
 // Stores `bytes` as they are. Texts go through the wide call: the 95/98/Me family's
@@ -24,10 +21,8 @@ std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*
 
 class RegKeyTest : public testing::Test {
 protected:
-    RegKeyTest() : scratch_("RegKey"), key_(CVRegKey::CurrentUser.Create(scratch_.Path().c_str(), KEY_ALL_ACCESS)) {}
-
-    kstest::TestRegKey scratch_;
-    CVRegKey key_;
+    kstest::TestRegKey scratch_{"RegKey"};
+    CVRegKey key_ = CVRegKey::CurrentUser.Create(scratch_.Path().c_str(), KEY_ALL_ACCESS);
 };
 
 TEST_F(RegKeyTest, TypedGettersOnEdgeValues)
@@ -35,13 +30,9 @@ TEST_F(RegKeyTest, TypedGettersOnEdgeValues)
     SetEnvironmentVariableA("KSTEST_REGVAR", "C:\\expanded");
     const std::string sz0("", 0), sz1(1, '\0');
     const std::string invalid = "!Attempt to treat registry value \"value\" with invalid type";
-    struct Row {
-        const char* label;
-        DWORD type;  // 0: no value
-        std::string bytes;
-        char getter;           // 's' GetString, 'e' GetExpandString, 'd' GetDWord
-        std::string expected;  // the text, the number in decimal, or "!" and the exception's code or text
-    } rows[] = {
+    // type 0: no value; getter 's' GetString, 'e' GetExpandString, 'd' GetDWord; expected: the text,
+    // the number in decimal, or "!" and the exception's code or text.
+    const struct { const char* label; DWORD type; std::string bytes; char getter; std::string expected; } rows[] = {
         {"missing string", 0, "", 's', "dflt"},
         {"size-0 string", REG_SZ, sz0, 's', "dflt"},
         {"size-1 string", REG_SZ, sz1, 's', ""},
@@ -57,7 +48,7 @@ TEST_F(RegKeyTest, TypedGettersOnEdgeValues)
         {"size-0 expandable", REG_EXPAND_SZ, sz0, 'e', "dflt"},
         {"number as expandable", REG_DWORD, Dword(5), 'e', invalid},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         RegDeleteValueA(key_.Handle(), "value");
         if (row.type)

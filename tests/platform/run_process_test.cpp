@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
-namespace {
-
 TEST(RunProcess, ReturnsTheExitCodeAndFallsBackToTheShell)
 {
     kstest::ScratchFolder scratch("run_codes");
@@ -29,23 +25,3 @@ TEST(RunProcess, ReturnsTheExitCodeAndFallsBackToTheShell)
     EXPECT_EQ(code, 9u);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
 }
-
-TEST(RunProcess, LeavesAProgramRunningPastTheWait)
-{
-    kstest::ScratchFolder scratch("run_wait");
-    const std::string held = scratch / "held.txt", event = "kstest_run_wait_" + std::to_string(GetCurrentProcessId());
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (event + ".ready").c_str());
-    DWORD code = 0xDEAD;
-    EXPECT_FALSE(RunProcessWithWait(kstest::HelperPath(), ("hold " + held + " 0 " + event).c_str(), 0, code, 300));
-    EXPECT_EQ(code, 0xDEADu);
-    // The helper signals once it holds its file: it is still running.
-    EXPECT_EQ(WaitForSingleObject(ready, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
-    SetEvent(release);
-    for (int i = 0; i < 200 && !DeleteFileA(held.c_str()); ++i)
-        Sleep(50);
-    CloseHandle(ready);
-    CloseHandle(release);
-}
-
-}  // namespace

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 // A thread that ignores its stop event is terminated once the wait is over.
 TEST(WorkerThread, StopTerminatesAThreadThatIgnoresIt)
 {
@@ -42,5 +40,3 @@ TEST(WindowRef, AttachesAndDetachesWithoutDestroying)
     EXPECT_TRUE(IsWindow(child)) << "the holder destroyed the window";
     DestroyWindow(parent);
 }
-
-}  // namespace

@@ -16,17 +16,10 @@ std::string ShiftJis(const wchar_t* text)
     return std::string(bytes, n > 0 ? n - 1 : 0);
 }
 
-class Japanese : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (GetACP() != 932)
-            GTEST_SKIP() << "needs a Japanese system (code page 932)";
-    }
-};
-
-TEST_F(Japanese, PathsAreNotSplitInsideACharacter)
+TEST(Japanese, PathsAreNotSplitInsideACharacterAndCaseFoldingCoversFullWidthLetters)
 {
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs a Japanese system (code page 932)";
     const std::string path = ShiftJis(L"C:\\\u8868\u793a\\\u30bd\u30d5\u30c8\\\u80fd\u529b.txt");
     ASSERT_EQ(path[3 + 1], '\\');  // the trail byte of the first character
     EXPECT_EQ(ReverseFind(path, '\\'), 14u);
@@ -34,17 +27,13 @@ TEST_F(Japanese, PathsAreNotSplitInsideACharacter)
 
     std::vector<std::string> pieces;
     ASSERT_EQ(Split(path, '\\', pieces), 4u);
-    EXPECT_EQ(pieces[1], ShiftJis(L"\u8868\u793a"));
-    EXPECT_EQ(pieces[2], ShiftJis(L"\u30bd\u30d5\u30c8"));
-    EXPECT_EQ(pieces[3], ShiftJis(L"\u80fd\u529b.txt"));
+    EXPECT_EQ(pieces, (std::vector<std::string>{"C:", ShiftJis(L"\u8868\u793a"), ShiftJis(L"\u30bd\u30d5\u30c8"),
+                                                ShiftJis(L"\u80fd\u529b.txt")}));
 
     std::string folder = ShiftJis(L"C:\\\u80fd\\");
     TrimRight(folder, '\\');
     EXPECT_EQ(folder, ShiftJis(L"C:\\\u80fd"));
-}
 
-TEST_F(Japanese, CaseFoldingCoversFullWidthLetters)
-{
     std::string text = ShiftJis(L"\uff21\uff22 \u8868 AB");
     MakeLower(text);
     EXPECT_EQ(text, ShiftJis(L"\uff41\uff42 \u8868 ab"));

@@ -3,23 +3,18 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(StringOps, SplitsParsesTrimsSearchesAndReplaces)
 {
-    for (const char* source : {"", "a,", "a,b,,c", ","}) {
-        std::vector<std::string> out = {"stale"};
-        std::string joined;
-        const size_t count = Split(source, ',', out);
-        for (size_t i = 0; i < count; ++i)
-            joined += (i ? "," : "") + out[i];
-        EXPECT_EQ(joined, source) << "every piece, empty ones too";
+    // Every piece, empty ones too, into a cleared list.
+    for (const auto& [source, expected] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"", {""}}, {"a,", {"a", ""}}, {"a,b,,c", {"a", "b", "", "c"}}, {",", {"", ""}}}) {
+        std::vector<std::string> pieces = {"stale"};
+        EXPECT_EQ(Split(source, ',', pieces), expected.size());
+        EXPECT_EQ(pieces, expected);
     }
-    EXPECT_EQ(ToULong("12x"), 0xFFFFFFFFul);
-    EXPECT_EQ(ToULong("42 "), 0xFFFFFFFFul);
-    EXPECT_EQ(ToULong(""), 0ul);
-    EXPECT_EQ(ToULong("  +42"), 42ul);
-    EXPECT_EQ(ToULong("4294967295"), 4294967295ul);
+    for (const auto& [text, value] : {std::pair<const char*, unsigned long>{"12x", 0xFFFFFFFF}, {"42 ", 0xFFFFFFFF},
+                                      {"", 0}, {"  +42", 42}, {"4294967295", 4294967295ul}})
+        EXPECT_EQ(ToULong(text), value) << text;
 
     std::string path = "C:\\a\\b\\\\", padded = "  \t x y \r\n", slashes = "\\\\name\\";
     TrimRight(path, '\\');
@@ -46,11 +41,7 @@ TEST(StringOps, SplitsParsesTrimsSearchesAndReplaces)
 
 TEST(WildcardMatch, MatchesLikeFileNamePatterns)
 {
-    const struct {
-        const char* text;
-        const char* pattern;
-        bool match;
-    } rows[] = {
+    const struct { const char *text, *pattern; bool match; } rows[] = {
         {"setup.log", "*.LOG", true},       {"a", "a**", true},           {"", "*", true},
         {"", "?", false},                   {"x", "", false},             {"abc", "a?c", true},
         {"ab", "a?c", false},               {"abcbcd", "a*bcd", true},    {"abcbce", "a*bcd", false},
@@ -63,5 +54,3 @@ TEST(WildcardMatch, MatchesLikeFileNamePatterns)
     EXPECT_FALSE(WildcardMatch(nullptr, "*"));
     EXPECT_FALSE(WildcardMatch("a", nullptr));
 }
-
-}  // namespace
