@@ -1,6 +1,9 @@
 // The agent's launch and its Run values, with a copy of the helper program standing in
 // for the agent: it writes the command line it received beside itself.
 #include "install/install_fixture.h"
+#include "platform/reg_key.h"
+#include "platform/security.h"
+#include "platform/system_version.h"
 
 #include <shlwapi.h>
 
@@ -16,20 +19,18 @@ constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 // Named after the program: the runs under other Windows versions share the Run keys.
 std::string ValueName() { return "KSTestAgent." + kstest::ExeTitle(); }
 
-// The Run value under `root`, or "<none>".
-std::string RunValue(HKEY root, const std::string& name = ValueName())
+// The Run value under `root` (or the user's key below it), or "<none>".
+std::string RunValue(HKEY root, const std::string& user = "", const std::string& name = ValueName())
 {
-    return kstest::GetStringValue(root, kRunKey, name.c_str(), "<none>");
+    return kstest::GetStringValue(root, user.empty() ? kRunKey : user + "\\" + kRunKey, name.c_str(), "<none>");
 }
 
 class Agent : public testing::Test {
 protected:
-    Agent() : module_("agent", "")
+    // No blank in the path: Wine quotes an unquoted program path with blanks itself,
+    // which would hide whether the module quoted it.
+    Agent() : module_("agent", ""), product_(module_.Folder().MakeFolder("Product")), agent_(product_ + "\\agent.exe")
     {
-        // No blank in the path: Wine quotes an unquoted program path with blanks itself,
-        // which would hide whether the module quoted it.
-        product_ = module_.Folder().MakeFolder("Product");
-        agent_ = product_ + "\\agent.exe";
         CopyFileA(kstest::HelperPath().c_str(), agent_.c_str(), FALSE);
         Clean();
     }
@@ -41,11 +42,10 @@ protected:
         SHDeleteValueA(HKEY_CURRENT_USER, kRunKey, "VLAgent");
     }
 
-    void WriteCfg(const std::string& folder, const char* agent, const char* multiUser, bool named = true)
+    void WriteCfg(const std::string& folder, const std::string& agent, const std::string& multiUser, bool named = true)
     {
-        module_.WriteCfg("[General]\r\n Path = " + folder + "\r\n" +
-                         (*agent ? std::string(" ModuleAgent = ") + agent + "\r\n" : "") +
-                         (*multiUser ? std::string(" MultiUser = ") + multiUser + "\r\n" : "") +
+        module_.WriteCfg("[General]\r\n Path = " + folder + "\r\n" + (agent.empty() ? "" : " ModuleAgent = " + agent + "\r\n") +
+                         (multiUser.empty() ? "" : " MultiUser = " + multiUser + "\r\n") +
                          (named ? " ObjectPrefix = " + ValueName() + "\r\n" : "") + "[]\r\n");
     }
     LONG Run(const char* args) { return module_.Export<RunAgent>("KSWRunAgent")(args); }
@@ -53,36 +53,27 @@ protected:
     {
         return module_.Export<AgentAtStartup>("KSWAgentAtStartup")(add, allUsers, defaultUser);
     }
-    // What the stand-in agent received, once it has run.
-    std::string Received()
-    {
-        const std::string text = kstest::WaitForFile(agent_ + ".cmdline");
-        DeleteFileA((agent_ + ".cmdline").c_str());
-        return text;
-    }
 
     kstest::InstalledModule module_;
     std::string product_;
     std::string agent_;
 };
 
-TEST_F(Agent, StartsTheBarePathOrTheQuotedPathWithArguments)
+TEST_F(Agent, StartsTheBarePathOrTheQuotedPathWithArgumentsOfAnAgentFileOnly)
 {
     WriteCfg(product_, "agent.exe", "");
     const std::pair<const char*, std::string> rows[] = {
         {nullptr, agent_}, {"", agent_}, {"/startup \"a b\"", "\"" + agent_ + "\" /startup \"a b\""}};
     for (const auto& row : rows) {
         EXPECT_NE(Run(row.first), 0);
-        EXPECT_EQ(Received(), row.second);
+        EXPECT_EQ(kstest::WaitForFile(agent_ + ".cmdline"), row.second) << "what the stand-in agent received";
+        DeleteFileA((agent_ + ".cmdline").c_str());
     }
     EXPECT_EQ(module_.LogEntries(), std::vector<std::string>()) << "launches are not logged";
-}
 
-TEST_F(Agent, NothingStartsWithoutAnAgentFile)
-{
-    const std::pair<std::string, const char*> rows[] = {
+    const std::pair<std::string, const char*> missing[] = {
         {product_, "missing.exe"}, {product_ + "\\gone", "agent.exe"}, {product_, ""}};  // a folder is no agent
-    for (const auto& row : rows) {
+    for (const auto& row : missing) {
         SCOPED_TRACE(row.first + row.second);
         WriteCfg(row.first, row.second, "");
         SetLastError(0);
@@ -102,11 +93,7 @@ TEST_F(Agent, NothingStartsWithoutAnAgentFile)
 TEST_F(Agent, RunValueGoesWhereTheInstallationKindSays)
 {
     const std::string data = "\"" + agent_ + "\" /startup";
-    const struct {
-        const char* multiUser;
-        LONG allUsers;
-        HKEY written, untouched;
-    } rows[] = {
+    const struct { const char* multiUser; LONG allUsers; HKEY written, untouched; } rows[] = {
         {"1", 0, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE},
         {"", 0, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE},  // multi-user by default
         // A single-user installation writes the machine's value whatever the flags say.
@@ -117,8 +104,7 @@ TEST_F(Agent, RunValueGoesWhereTheInstallationKindSays)
         WriteCfg(product_, "agent.exe", row.multiUser);
         module_.Reload();
         EXPECT_EQ(AtStartup(1, row.allUsers, 1), 1);
-        EXPECT_EQ(RunValue(row.written), data);
-        EXPECT_EQ(RunValue(row.untouched), "<none>");
+        EXPECT_EQ(RunValue(row.written) + RunValue(row.untouched), data + "<none>");
         EXPECT_EQ(AtStartup(0, row.allUsers, 1), 1);
         EXPECT_EQ(RunValue(row.written), "<none>");
         EXPECT_EQ(AtStartup(0, row.allUsers, 1), 0) << "removing a value that is not there";
@@ -129,14 +115,101 @@ TEST_F(Agent, RunValueGoesWhereTheInstallationKindSays)
     WriteCfg(product_, "agent.exe", "1", false);
     EXPECT_EQ(AtStartup(1, 0, 0), 1);
     EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), data);
-    EXPECT_EQ(RunValue(HKEY_CURRENT_USER, "VLAgent") + RunValue(HKEY_CURRENT_USER), "<none><none>");
+    EXPECT_EQ(RunValue(HKEY_CURRENT_USER, "", "VLAgent") + RunValue(HKEY_CURRENT_USER), "<none><none>");
     module_.Reload();
     EXPECT_EQ(AtStartup(1, 0, 0), 1);
-    EXPECT_EQ(RunValue(HKEY_CURRENT_USER, "VLAgent"), data);
+    EXPECT_EQ(RunValue(HKEY_CURRENT_USER, "", "VLAgent"), data);
     EXPECT_EQ(AtStartup(0, 0, 0), 1);
-    EXPECT_EQ(RunValue(HKEY_CURRENT_USER, "VLAgent"), "<none>");
+    EXPECT_EQ(RunValue(HKEY_CURRENT_USER, "", "VLAgent"), "<none>");
     EXPECT_EQ(module_.LogEntries(),
               std::vector<std::string>{"WARNING CUtil::GetProductUniqueName() - Cannot get product name from the registry"});
+}
+
+// The agent's Run value in every user's hive on a multi-user installation. The profile
+// list gets users of its own here, so these tests run apart from the others (CTest
+// entries install.users*). Under Wine a hive the module loads itself forgets what was
+// written at its unload: writes are checked in hives that are present while the module
+// runs, temporary loads by what they leave behind.
+constexpr char kLoggedOn[] = "S-1-5-21-7101-7102-7103-1001";   // present under HKU
+constexpr char kPreloaded[] = "S-1-5-21-7101-7102-7103-1002";  // hive loaded by the test
+constexpr char kLoggedOff[] = "S-1-5-21-7101-7102-7103-1003";  // hive file only
+constexpr char kLateUser[] = "S-1-5-21-7101-7102-7103-1004";   // present, never given the value
+
+class AgentUsers : public testing::Test {
+protected:
+    AgentUsers()
+        : module_("agentusers", ""), hiveSource_("agenthive"), agentPath_(module_.Folder().MakeFolder("Product") + "\\agent.exe"),
+          atStartup_(module_.Export<AgentAtStartup>("KSWAgentAtStartup"))
+    {
+        CopyFileA(kstest::HelperPath().c_str(), agentPath_.c_str(), FALSE);
+        module_.WriteCfg("[General]\r\n Path = " + module_.Folder() / "Product" +
+                         "\r\n ModuleAgent = agent.exe\r\n ObjectPrefix = " + ValueName() + "\r\n[]\r\n");
+    }
+    ~AgentUsers() override
+    {
+        RegUnLoadKeyA(HKEY_USERS, kPreloaded);
+        for (const std::string& name : added_)
+            kstest::RemoveProfileEntry(name);
+        SHDeleteValueA(HKEY_CURRENT_USER, kRunKey, ValueName().c_str());
+        SHDeleteValueA(HKEY_USERS, (std::string(".DEFAULT\\") + kRunKey).c_str(), ValueName().c_str());
+    }
+    void SetUp() override { ASSERT_TRUE(atStartup_); }
+
+    // A profile of the running family's list, with a hive file made by the registry
+    // itself when asked, and its Run key present when the user counts as logged on.
+    std::string AddProfile(const char* name, bool withHive, bool loggedOn)
+    {
+        const std::string folder = module_.Folder().MakeFolder(name);
+        if (withHive) {
+            EXPECT_TRUE(SetPrivilege("SeBackupPrivilege"));
+            const std::string hive = folder + (IsWindowsNT() ? "\\NTUser.dat" : "\\User.dat");
+            CVRegKey::CurrentUser.Create((hiveSource_.Path() + "\\" + kRunKey).c_str(), KEY_ALL_ACCESS);
+            EXPECT_EQ(RegSaveKeyA(CVRegKey::CurrentUser.Open(hiveSource_.Path().c_str(), KEY_ALL_ACCESS).Handle(),
+                                  hive.c_str(), nullptr), 0);
+        }
+        kstest::AddProfileEntry(name, folder);
+        added_.push_back(name);
+        if (loggedOn)
+            CVRegKey::Users.Create((std::string(name) + "\\" + kRunKey).c_str(), KEY_READ);
+        return folder;
+    }
+
+    kstest::InstalledModule module_;
+    kstest::TestRegKey hiveSource_;
+    std::string agentPath_;
+    std::vector<std::string> added_;
+    AgentAtStartup atStartup_ = nullptr;
+};
+
+TEST_F(AgentUsers, EveryUsersHiveGetsTheValueAndLosesItAgain)
+{
+    const std::string data = "\"" + agentPath_ + "\" /startup";
+    AddProfile(kLoggedOn, false, true);
+    const std::string preloaded = AddProfile(kPreloaded, true, false);
+    ASSERT_TRUE(SetPrivilege("SeRestorePrivilege"));
+    ASSERT_EQ(RegLoadKeyA(HKEY_USERS, kPreloaded, (preloaded + (IsWindowsNT() ? "\\NTUser.dat" : "\\User.dat")).c_str()), 0);
+    AddProfile(kLoggedOff, true, false);
+
+    EXPECT_EQ(atStartup_(1, 1, 1), 1);
+    EXPECT_EQ(RunValue(HKEY_USERS, kLoggedOn), data);
+    EXPECT_EQ(RunValue(HKEY_USERS, kPreloaded), data) << "a loaded hive is written in place";
+    EXPECT_FALSE(kstest::RegKeyExists(HKEY_USERS, kLoggedOff)) << "a hive the module loaded is unloaded again";
+    // On the NT family the current user is one of the profiles; the 95/98/Me family has a default user.
+    EXPECT_EQ(IsWindowsNT() ? RunValue(HKEY_CURRENT_USER) : RunValue(HKEY_USERS, ".DEFAULT"), data);
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
+
+    // A user who never had the value is no error on removal.
+    AddProfile(kLateUser, false, true);
+    EXPECT_EQ(atStartup_(0, 1, 1), 1);
+    EXPECT_EQ(RunValue(HKEY_USERS, kLoggedOn) + RunValue(HKEY_USERS, kPreloaded) + RunValue(HKEY_USERS, ".DEFAULT"),
+              "<none><none><none>");
+    EXPECT_FALSE(kstest::RegKeyExists(HKEY_USERS, kLoggedOff));
+    EXPECT_EQ(atStartup_(0, 1, 0), 1) << "nobody has it any more";
+
+    // Without the default user its hive is left alone.
+    EXPECT_EQ(atStartup_(1, 1, 0), 1);
+    EXPECT_EQ(RunValue(HKEY_USERS, kLoggedOn), data);
+    EXPECT_EQ(RunValue(HKEY_USERS, ".DEFAULT"), "<none>");
 }
 
 }  // namespace

@@ -1,15 +1,17 @@
-// KSWAnalyzeLog against the system's real pending operations, in the family the test
-// program runs as (the test run starts it once as Windows 7 and once as Windows 98).
+// The installation log against the pending file operations: KSWAnalyzeLog against the
+// system's real pending operations, in the family the test program runs as (the test run
+// starts it once as Windows 7 and once as Windows 98), and the log scan on its own.
 #include "install/install_fixture.h"
+#include "install/log_analysis.h"
 #include "pending_lists.h"
 #include "platform/system_version.h"
-#include "support/test_env.h"
 
 #include <gtest/gtest.h>
 
+#include <mbctype.h>
+
+#include <cstring>
 #include <map>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -20,6 +22,9 @@ std::string Lower(std::string text)
     CharLowerA(&text[0]);
     return text;
 }
+
+// A pending operation: target "NUL", "DIRNUL" or "{X}", source "{X}" (as Expand takes them).
+struct Scheduled { const char* target; const char* source; bool replace = true; };
 
 // The files of an installation, with long names that have short forms of their own.
 class Installation {
@@ -59,13 +64,16 @@ public:
             text = prefix + Expand(text);
         return texts;
     }
-    std::string Path(const std::string& name) const { return files_.at(name); }
+    void Schedule(const std::vector<Scheduled>& operations) const
+    {
+        for (const Scheduled& s : operations)
+            kstest::SchedulePending(Expand(s.target), Expand(s.source), s.replace);
+    }
     std::string WriteLog(const std::string& text) const
     {
         kstest::WriteFile(scratch_ / "Installation Log.txt", Expand(text));
         return scratch_ / "Installation Log.txt";
     }
-    const kstest::ScratchFolder& Scratch() const { return scratch_; }
 
 private:
     kstest::ScratchFolder scratch_;
@@ -79,41 +87,38 @@ LONG Analyze(const kstest::InstalledModule& module, const std::string& log)
 
 TEST(AnalyzeLog, EdgeCasesOfTheLogAndTheList)
 {
-    char family[8] = {};
-    GetEnvironmentVariableA("KSINST_EXPECT_FAMILY", family, sizeof(family));
-    ASSERT_STREQ(family, IsWindowsNT() ? "nt" : "9x") << "the family the test run asks for";
+    ASSERT_EQ(kstest::Environment("KSINST_EXPECT_FAMILY"), IsWindowsNT() ? "nt" : "9x") << "the family the test run asks for";
 
-    struct Scheduled { const char* target; const char* source; bool replace; };  // target "NUL", "DIRNUL" or "{X}"
     // The pending operations, the result, the operations that remain and the export's
     // own lines (after "INFO KSWAnalyzeLog: ").
     struct Case { const char* name; const char* log; std::vector<Scheduled> pending; LONG result;
                   std::vector<std::string> remaining; std::vector<std::string> lines; };
     const std::string found = "Found a match for ";
     const Case cases[] = {
-        {"copy with further text", "File Copy: {A}|Main group, 5 files\r\n", {{"NUL", "{A}", true}}, 0, {},
+        {"copy with further text", "File Copy: {A}|Main group, 5 files\r\n", {{"NUL", "{A}"}}, 0, {},
          {found + "File Copy: ", "Deleting NUL and {A~}"}},
-        {"overwrite in use", "File Overwrite: {B}\r\n", {{"{B}", "{T}", true}}, 1, {"MOVE {T_} TO {B_}"},
+        {"overwrite in use", "File Overwrite: {B}\r\n", {{"{B}", "{T}"}}, 1, {"MOVE {T_} TO {B_}"},
          {found + "File Overwrite: ", "We should restart because of {B~} and {T~}"}},
-        {"mid-line, one line without line end", "12:00:01 setup: FILE OVERWRITE: {b}", {{"{B}", "{T}", true}}, 1,
+        {"mid-line, one line without line end", "12:00:01 setup: FILE OVERWRITE: {b}", {{"{B}", "{T}"}}, 1,
          {"MOVE {T_} TO {B_}"}, {found + "File Overwrite: ", "We should restart because of {B~} and {T~}"}},
-        {"folder removal", " \t file copy: {c}  \t\n", {{"DIRNUL", "{APP}", true}}, 0, {},
+        {"folder removal", " \t file copy: {c}  \t\n", {{"DIRNUL", "{APP}"}}, 0, {},
          {found + "File Copy: ", "Deleting DIRNUL and {APP~}"}},
-        {"same name elsewhere, copied", "File Copy: {A}\n", {{"NUL", "{O}", true}}, 1, {"DEL {O_}"},
+        {"same name elsewhere, copied", "File Copy: {A}\n", {{"NUL", "{O}"}}, 1, {"DEL {O_}"},
          {found + "File Copy: ", "We should restart because we want {O~} to be deleted"}},
-        {"same name elsewhere, overwritten", "File Overwrite: {A}\n", {{"NUL", "{O}", true}}, 0, {"DEL {O_}"},
+        {"same name elsewhere, overwritten", "File Overwrite: {A}\n", {{"NUL", "{O}"}}, 0, {"DEL {O_}"},
          {found + "File Overwrite: "}},
         {"copied onto a replacement", "File Copy: {B}\n", {{"{B}", "{T}", false}}, 0, {},
          {found + "File Copy: ", "Deleting {B~} and {T~}"}},
-        {"missing file and a folder", "File Copy: {M}\nFile Copy: {APP}\n", {{"NUL", "{A}", true}}, 0, {"DEL {A_}"},
+        {"missing file and a folder", "File Copy: {M}\nFile Copy: {APP}\n", {{"NUL", "{A}"}}, 0, {"DEL {A_}"},
          {found + "File Copy: ", found + "File Copy: "}},
-        {"no prefix", "File Cop\nFile Copy:{A}\nFileCopy: {A}\nFile  Copy: {A}\nFile Copy", {{"NUL", "{A}", true}}, 0,
+        {"no prefix", "File Cop\nFile Copy:{A}\nFileCopy: {A}\nFile  Copy: {A}\nFile Copy", {{"NUL", "{A}"}}, 0,
          {"DEL {A_}"}, {}},
-        {"the scan ends with the list", "File Copy: {A}\nFile Copy: {A}\n", {{"NUL", "{A}", true}}, 0, {},
+        {"the scan ends with the list", "File Copy: {A}\nFile Copy: {A}\n", {{"NUL", "{A}"}}, 0, {},
          {found + "File Copy: ", "Deleting NUL and {A~}"}},
-        {"no usable pair", "File Copy: {A}\n", {{"NUL", "{M}", true}}, 0, {"DEL {M_}"}, {}},
+        {"no usable pair", "File Copy: {A}\n", {{"NUL", "{M}"}}, 0, {"DEL {M_}"}, {}},
         {"several pairs and lines",
          "File Overwrite: {B}\r\nFile Copy: {A}\r\n",
-         {{"NUL", "{O}", true}, {"{B}", "{T}", true}, {"NUL", "{A}", true}, {"DIRNUL", "{APP}", true}, {"NUL", "{K}", true}},
+         {{"NUL", "{O}"}, {"{B}", "{T}"}, {"NUL", "{A}"}, {"DIRNUL", "{APP}"}, {"NUL", "{K}"}},
          1,
          {"DEL {O_}", "MOVE {T_} TO {B_}", "DEL {K_}"},
          {found + "File Overwrite: ", "We should restart because of {B~} and {T~}", "Deleting DIRNUL and {APP~}",
@@ -124,20 +129,18 @@ TEST(AnalyzeLog, EdgeCasesOfTheLogAndTheList)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         kstest::PendingListsTakeover::Clear();
-        for (const Scheduled& s : c.pending)
-            kstest::SchedulePending(installation.Expand(s.target), installation.Expand(s.source), s.replace);
-        const std::vector<std::string> before = kstest::PendingOperations();
+        installation.Schedule(c.pending);
         const std::string log = installation.WriteLog(c.log);
         kstest::InstalledModule module("analyze_log", "");
 
         EXPECT_EQ(Analyze(module, log), c.result);
 
-        const bool rewritten = c.remaining.size() < before.size();
-        EXPECT_EQ(kstest::PendingOperations(), rewritten ? installation.ExpandAll(c.remaining) : before);
+        EXPECT_EQ(kstest::PendingOperations(), installation.ExpandAll(c.remaining));
         EXPECT_EQ(module.LogEntriesFrom("KSWAnalyzeLog"), installation.ExpandAll(c.lines, "INFO KSWAnalyzeLog: "));
         if (IsWindowsNT() && !c.pending.empty()) {
             // Rewritten with short paths, or left exactly as it was.
-            EXPECT_EQ(kstest::PendingListHoldsText(installation.Expand(c.pending[0].source)), !rewritten);
+            EXPECT_EQ(kstest::PendingListHoldsText(installation.Expand(c.pending[0].source)),
+                      c.remaining.size() == c.pending.size());
         }
         EXPECT_TRUE(module.LogEntriesFrom("KSWise: SetUninstallStrings").empty());
     }
@@ -148,10 +151,7 @@ TEST(AnalyzeLog, ReadingThePendingListLogsEachPair)
     kstest::PendingListsTakeover takeover;
     Installation installation;
     const std::string log = installation.WriteLog("File Copy: {M}\r\n");
-    kstest::SchedulePending("NUL", installation.Path("M"));
-    kstest::SchedulePending(installation.Path("B"), installation.Path("T"));
-    kstest::SchedulePending(installation.Path("M"), installation.Path("A"), false);
-    kstest::SchedulePending("DIRNUL", installation.Path("APP"));
+    installation.Schedule({{"NUL", "{M}"}, {"{B}", "{T}"}, {"{M}", "{A}", false}, {"DIRNUL", "{APP}"}});
     kstest::InstalledModule module("pending_read_log", "");
     EXPECT_EQ(Analyze(module, log), 0);
     // The skipped texts as the list holds them; the kept ones as the working list does.
@@ -169,40 +169,32 @@ TEST(AnalyzeLog, UnusableLogOrNoPendingOperations)
 {
     kstest::PendingListsTakeover takeover;
     Installation installation;
-    kstest::SchedulePending("NUL", installation.Path("A"));
-    {
-        kstest::InstalledModule module("analyze_unusable_log", "");
-        EXPECT_EQ(Analyze(module, installation.Scratch() / "no such log.txt"), -1);
-        EXPECT_EQ(module.Export<AnalyzeFn>("KSWAnalyzeLog")(nullptr), -1);
-        EXPECT_EQ(Analyze(module, installation.WriteLog("")), -1);
-        EXPECT_EQ(Analyze(module, installation.Scratch().Path()), -1) << "a folder is no log";
-        EXPECT_EQ(module.LogEntries(), (std::vector<std::string>{
-                                        "WARNING KSWAnalyzeLog: no log file", "WARNING KSWAnalyzeLog: no log file",
-                                        "INFO KSWAnalyzeLog: file is empty", "WARNING KSWAnalyzeLog: no log file"}));
-    }
+    installation.Schedule({{"NUL", "{A}"}});
+    kstest::InstalledModule module("analyze_unusable_log", "");
+    EXPECT_EQ(Analyze(module, installation.Expand("{M}")), -1);
+    EXPECT_EQ(module.Export<AnalyzeFn>("KSWAnalyzeLog")(nullptr), -1);
+    EXPECT_EQ(Analyze(module, installation.WriteLog("")), -1);
+    EXPECT_EQ(Analyze(module, installation.Expand("{APP}")), -1) << "a folder is no log";
     const std::string log = installation.WriteLog("File Copy: {A}\r\n");
     {
         // A log another program holds open cannot be read without sharing.
         kstest::FileHolder holder(log, FILE_SHARE_READ | FILE_SHARE_WRITE);
         ASSERT_TRUE(holder.Holding());
-        kstest::InstalledModule module("analyze_held_log", "");
         EXPECT_EQ(Analyze(module, log), -1);
         EXPECT_EQ(kstest::PendingOperations().size(), 1u);
     }
     kstest::PendingListsTakeover::Clear();
-    {
-        kstest::InstalledModule module("analyze_nothing_log", "");
-        EXPECT_EQ(Analyze(module, log), -1);
-        EXPECT_EQ(module.LogEntries(),
-                  (std::vector<std::string>{"INFO KSWise: ProcessUninstallStrings() Buffer is empty"}));
-    }
+    EXPECT_EQ(Analyze(module, log), -1);
+    std::vector<std::string> expected = {"WARNING KSWAnalyzeLog: no log file", "WARNING KSWAnalyzeLog: no log file",
+                                         "INFO KSWAnalyzeLog: file is empty", "WARNING KSWAnalyzeLog: no log file",
+                                         "WARNING KSWAnalyzeLog: no log file",
+                                         "INFO KSWise: ProcessUninstallStrings() Buffer is empty"};
     if (!IsWindowsNT()) {
         ASSERT_TRUE(DeleteFileA((kstest::WindowsFolder() + "\\wininit.ini").c_str()));
-        kstest::InstalledModule module("analyze_no_wininit_log", "");
         EXPECT_EQ(Analyze(module, log), -1);
-        EXPECT_EQ(module.LogEntries(),
-                  (std::vector<std::string>{"INFO KSWise: GetUninstallStrings() Wininit.ini doesn't exist"}));
+        expected.push_back("INFO KSWise: GetUninstallStrings() Wininit.ini doesn't exist");
     }
+    EXPECT_EQ(module.LogEntries(), expected);
 }
 
 // After the rewrite, a restart carries out what was kept and spares the file that was
@@ -211,20 +203,116 @@ TEST(AnalyzeLog, SimulatedRestartKeepsTheInstalledFile)
 {
     kstest::PendingListsTakeover takeover;
     Installation installation;
-    kstest::SchedulePending("NUL", installation.Path("A"));
-    kstest::SchedulePending("NUL", installation.Path("K"));
-    kstest::SchedulePending(installation.Path("B"), installation.Path("T"));
+    installation.Schedule({{"NUL", "{A}"}, {"NUL", "{K}"}, {"{B}", "{T}"}});
     {
         kstest::InstalledModule module("analyze_restart_log", "");
         EXPECT_EQ(Analyze(module, installation.WriteLog("File Copy: {A}\r\nFile Overwrite: {B}\r\n")), 1);
     }
     EXPECT_EQ(kstest::PendingOperations(), installation.ExpandAll({"DEL {K_}", "MOVE {T_} TO {B_}"}));
     ASSERT_TRUE(kstest::SimulateRestart());
-    EXPECT_EQ(kstest::ReadFile(installation.Path("A")), "alpha") << "the installed file survives";
-    EXPECT_FALSE(kstest::FileExists(installation.Path("K"))) << "the kept deletion was carried out";
-    EXPECT_EQ(kstest::ReadFile(installation.Path("B")), "new beta") << "the kept replacement was carried out";
-    EXPECT_FALSE(kstest::FileExists(installation.Path("T")));
+    EXPECT_EQ(kstest::ReadFile(installation.Expand("{A}")), "alpha") << "the installed file survives";
+    EXPECT_FALSE(kstest::FileExists(installation.Expand("{K}"))) << "the kept deletion was carried out";
+    EXPECT_EQ(kstest::ReadFile(installation.Expand("{B}")), "new beta") << "the kept replacement was carried out";
+    EXPECT_FALSE(kstest::FileExists(installation.Expand("{T}")));
     EXPECT_TRUE(kstest::PendingOperations().empty());
+}
+
+// The log scan on its own, with a file system of names only: the order in which the
+// indexed walk applies its rules, and the scan's bounds.
+
+// Only "C:\App\a.dll" is installed: it answers with its upper-case form (as short paths
+// are given); "C:\NEW.DLL" exists besides.
+struct FakeProbe : InstalledFileProbe {
+    int asked = 0;
+    std::string InstalledFile(const std::string& path) override
+    {
+        ++asked;
+        return lstrcmpiA(path.c_str(), "C:\\App\\a.dll") == 0 ? "C:\\APP\\A.DLL" : "";
+    }
+    bool Exists(const std::string& path) override { return lstrcmpiA(path.c_str(), "C:\\NEW.DLL") == 0; }
+};
+
+struct Outcome { LogAnalysisResult result; std::vector<std::string> list, lines; int asked; };
+
+// Scans `log`, copied to `at` first when that is given.
+Outcome Scan(const std::string& log, const std::vector<std::string>& list, char* at = nullptr)
+{
+    Outcome out = {{}, list, {}, 0};
+    FakeProbe probe;
+    const char* bytes = at ? static_cast<const char*>(memcpy(at, log.data(), log.size())) : log.data();
+    out.result = AnalyzeInstallLog(bytes, log.size(), out.list, probe,
+                                   [&out](const std::string& line) { out.lines.push_back(line); });
+    out.asked = probe.asked;
+    return out;
+}
+
+TEST(LogScan, RulesApplyInListOrderOncePerPath)
+{
+    const std::string found = "KSWAnalyzeLog: Found a match for File Copy: ";
+    // Every kind of pair for one copied file, an unrelated pair and an odd text at the end;
+    // the same path again is looked up once.
+    Outcome out = Scan("File Copy: C:\\App\\a.dll\nFILE COPY: C:\\App\\a.dll | x\r\n",
+                       {"C:\\APP\\A.DLL", "C:\\NEW.DLL", "NUL", "D:\\X\\a.DLL", "DIRNUL", "C:\\APP", "NUL", "C:\\B.DLL",
+                        "nul", "c:\\app\\a.dll", "odd"});
+    EXPECT_TRUE(out.result.restartNeeded && out.result.listChanged);
+    EXPECT_EQ(out.list, (std::vector<std::string>{"NUL", "D:\\X\\a.DLL", "NUL", "C:\\B.DLL", "odd"}));
+    EXPECT_EQ(out.lines, (std::vector<std::string>{
+                             found, "KSWAnalyzeLog: Deleting C:\\APP\\A.DLL and C:\\NEW.DLL",
+                             "KSWAnalyzeLog: We should restart because we want D:\\X\\a.DLL to be deleted",
+                             "KSWAnalyzeLog: Deleting DIRNUL and C:\\APP", "KSWAnalyzeLog: Deleting nul and c:\\app\\a.dll",
+                             found, "KSWAnalyzeLog: We should restart because we want D:\\X\\a.DLL to be deleted"}));
+    EXPECT_EQ(out.asked, 1);
+
+    // Without a line end the scan goes on inside the line and finds a second prefix there.
+    out = Scan("12:00 File Copy: C:\\gone.dll File Copy: C:\\App\\a.dll", {"NUL", "C:\\APP\\A.DLL"});
+    EXPECT_EQ(out.lines, (std::vector<std::string>{found, found, "KSWAnalyzeLog: Deleting NUL and C:\\APP\\A.DLL"}));
+    EXPECT_TRUE(out.list.empty());
+    out = Scan("12:00 File Copy: C:\\gone.dll\nx File Copy: C:\\App\\a.dll\n", {"NUL", "C:\\APP\\A.DLL"});
+    EXPECT_EQ(out.lines.size(), 3u);
+    out = Scan("File Copy: C:\\gone.dll File Copy: C:\\App\\a.dll\n", {"NUL", "C:\\APP\\A.DLL"});
+    EXPECT_EQ(out.lines, std::vector<std::string>{found}) << "the line feed ends the line's scan";
+    EXPECT_FALSE(out.result.listChanged);
+}
+
+// Logs that end on the last byte of a page with no access behind it: the scan reads
+// nothing beyond the log, whatever the bytes.
+TEST(LogScan, NeverReadsPastTheLog)
+{
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const DWORD page = system.dwPageSize;
+    char* pages = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_NE(pages, nullptr);
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(pages + page, page, PAGE_NOACCESS, &old));
+    const std::string endings[] = {"", "F", "File Copy:", "File Copy: ", "File Copy: C:\\App\\a.dll",
+                                   "file overwrite: C:\\App\\a.dll |", "File Copy: C:\\App\\a.dll\r", "\x81",
+                                   "x\x81", "File Copy: \x81", " \t\r\n", "File Overwrite"};
+    for (const std::string& log : endings) {
+        const Outcome out = Scan(log, {"NUL", "C:\\APP\\A.DLL", "C:\\APP\\A.DLL", "C:\\NEW.DLL"}, pages + page - log.size());
+        EXPECT_TRUE(!log.empty() || !(out.result.restartNeeded || out.result.listChanged));
+    }
+    VirtualFree(pages, 0, MEM_RELEASE);
+}
+
+// On a double-byte system (the Japanese run) the second byte of a character is never
+// the start of a prefix, even when it is an "F"; elsewhere the same bytes hold one.
+TEST(LogScan, SecondBytesOfCharactersStartNoPrefix)
+{
+    const bool doubleByte = _getmbcp() == 932;
+    EXPECT_TRUE(doubleByte || kstest::Environment("KSINST_LOCALE").empty()) << "the Japanese run has code page 932";
+    // The log and whether the pair is removed on the Japanese system.
+    const struct { const char* log; bool inJapanese; } cases[] = {
+        {"\x83" "File Copy: C:\\App\\a.dll\n", false},  // 0x83 0x46 is one character
+        {"\x83\x83" "File Copy: C:\\App\\a.dll\n", true},
+        {"\x83\x40 File Copy: C:\\App\\a.dll", true},
+        {"\x83", false},
+    };
+    for (const auto& c : cases) {
+        // Elsewhere the pair is removed whenever the log holds the prefix.
+        EXPECT_EQ(Scan(c.log, {"NUL", "C:\\APP\\A.DLL"}).result.listChanged, doubleByte ? c.inJapanese : strlen(c.log) > 1)
+            << c.log;
+    }
 }
 
 }  // namespace

@@ -5,75 +5,58 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace {
 
 using AreThereOthers = HANDLE(WINAPI*)();
 
 const HANDLE kHeldNotSignalled = reinterpret_cast<HANDLE>(0xFFFFFFFF);
 
-bool ExpectGlobal() { return !getenv("KSINST_EXPECT_GLOBAL") || strcmp(getenv("KSINST_EXPECT_GLOBAL"), "0") != 0; }
-std::string GuardName() { return ExpectGlobal() ? "Global\\Velm:VLAgent:InstallerEvent" : "Velm:VLAgent:InstallerEvent"; }
-std::string OtherName() { return ExpectGlobal() ? "Velm:VLAgent:InstallerEvent" : "Global\\Velm:VLAgent:InstallerEvent"; }
+bool ExpectGlobal() { return kstest::Environment("KSINST_EXPECT_GLOBAL") != "0"; }
+// The guard's name, or with `other` the name under the other spelling.
+std::string GuardName(bool other = false) { return (ExpectGlobal() != other ? "Global\\" : "") + std::string("Velm:VLAgent:InstallerEvent"); }
 
 bool IsRealHandle(HANDLE handle) { return handle != nullptr && handle != kHeldNotSignalled; }
 
 bool EventExists(const std::string& name) { return ScopedHandle(OpenEventA(SYNCHRONIZE, FALSE, name.c_str())).IsValid(); }
 
-class Guard : public testing::Test {
-protected:
-    Guard() : module_("guard", "") { areThereOthers_ = module_.Export<AreThereOthers>("KSWAreThereOthers"); }
-    void SetUp() override
-    {
-        ASSERT_TRUE(areThereOthers_);
-        ASSERT_FALSE(EventExists(GuardName())) << "left over from another test";
-    }
-
-    kstest::InstalledModule module_;
-    AreThereOthers areThereOthers_ = nullptr;
-};
-
-TEST_F(Guard, FirstCallHoldsASecondCallInTheSameProcessGetsZero)
+TEST(Guard, HeldWithinTheProcessAndAcrossProcesses)
 {
-    HANDLE first = areThereOthers_();
+    kstest::InstalledModule module("guard", "");
+    const auto areThereOthers = module.Export<AreThereOthers>("KSWAreThereOthers");
+    ASSERT_TRUE(areThereOthers);
+    ASSERT_FALSE(EventExists(GuardName())) << "left over from another test";
+
+    // The first call holds the guard; a second call in the same process gets zero.
+    HANDLE first = areThereOthers();
     ASSERT_TRUE(IsRealHandle(first));
     EXPECT_TRUE(EventExists(GuardName()));
-    EXPECT_FALSE(EventExists(OtherName())) << "the other spelling is another object";
+    EXPECT_FALSE(EventExists(GuardName(true))) << "the other spelling is another object";
     // Created signalled and manual-reset: a wait does not take the state away.
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
-
-    EXPECT_EQ(areThereOthers_(), nullptr);
-    EXPECT_EQ(areThereOthers_(), nullptr);
+    EXPECT_EQ(areThereOthers(), nullptr);
+    EXPECT_EQ(areThereOthers(), nullptr);
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0) << "the first handle stays open and untouched";
-
     // Only the first handle kept the event: the second calls closed their own.
     CloseHandle(first);
     EXPECT_FALSE(EventExists(GuardName()));
 
-    HANDLE again = areThereOthers_();
-    EXPECT_TRUE(IsRealHandle(again)) << "a guard given up can be taken again";
-    CloseHandle(again);
-}
-
-TEST_F(Guard, StateOfAnEventAnotherProgramHolds)
-{
+    // An event another program holds: the module only looks, the holder's state is what it was.
     for (const bool signalled : {true, false}) {
         SCOPED_TRACE(signalled);
-        kstest::EventHolder holder(GuardName(), signalled);
+        kstest::HelperHold holder("event \"" + GuardName() + "\" " + (signalled ? "1" : "0"));
         ASSERT_TRUE(holder.Holding());
-        EXPECT_EQ(areThereOthers_(), signalled ? nullptr : kHeldNotSignalled);
-        // The module only looks: the holder's state is what it was.
+        EXPECT_EQ(areThereOthers(), signalled ? nullptr : kHeldNotSignalled);
         ScopedHandle event(OpenEventA(SYNCHRONIZE, FALSE, GuardName().c_str()));
         ASSERT_TRUE(event.IsValid());
         EXPECT_EQ(WaitForSingleObject(event.Get(), 0), signalled ? WAIT_OBJECT_0 : static_cast<DWORD>(WAIT_TIMEOUT));
     }
 
-    // An event under the other spelling is no guard of this system.
-    kstest::EventHolder stranger(OtherName(), false);
+    // An event under the other spelling is no guard of this system; a guard given up can
+    // be taken again.
+    kstest::HelperHold stranger("event \"" + GuardName(true) + "\" 0");
     ASSERT_TRUE(stranger.Holding());
-    HANDLE own = areThereOthers_();
+    HANDLE own = areThereOthers();
     EXPECT_TRUE(IsRealHandle(own));
     CloseHandle(own);
 }

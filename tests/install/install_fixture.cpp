@@ -3,7 +3,6 @@
 #include "frame/module.h"
 #include "platform/reg_key.h"
 
-
 namespace kstest {
 
 InstalledModule::InstalledModule(const std::string& name, const std::string& cfgText)
@@ -17,42 +16,23 @@ InstalledModule::InstalledModule(const std::string& name, const std::string& cfg
     const CVRegKey options = CVRegKey::CurrentUser.Create(logKey_.Path().c_str(), KEY_SET_VALUE);
     options.SetDWord("ERRORS_ONLY=", 0);
     options.SetDWord("MAX_SIZE=", 0);
-    Load();
+    Reload();
 }
 
 InstalledModule::~InstalledModule()
 {
-    Unload();
+    FreeLibrary(module_);
     SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), nullptr);
     SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), nullptr);
 }
 
-void InstalledModule::WriteCfg(const std::string& cfgText) const { WriteFile(CfgPath(), cfgText); }
-
-void InstalledModule::Load()
+void InstalledModule::Reload()
 {
+    FreeLibrary(module_);
     // The module reads both variables when it is loaded.
     SetEnvironmentVariableA(ProcessVariableName(kLogKeyVariableFormat).c_str(), logKey_.Path().c_str());
     SetEnvironmentVariableA(ProcessVariableName(kLogDirVariableFormat).c_str(), (folder_ / "log").c_str());
     module_ = LoadLibraryA((folder_ / "prog\\KSInst.dll").c_str());
-}
-
-void InstalledModule::Unload()
-{
-    if (module_)
-        FreeLibrary(module_);
-    module_ = nullptr;
-}
-
-void InstalledModule::Reload()
-{
-    Unload();
-    Load();
-}
-
-std::vector<std::string> InstalledModule::LogEntries() const
-{
-    return LogEntriesOf(ReadFile(folder_ / "log\\KSInst.log"));
 }
 
 std::vector<std::string> InstalledModule::LogEntriesFrom(const std::string& origin) const
@@ -67,15 +47,10 @@ std::vector<std::string> InstalledModule::LogEntriesFrom(const std::string& orig
 
 std::string WaitForFile(const std::string& path, DWORD timeoutMs)
 {
-    for (DWORD waited = 0;; waited += 50) {
-        if (FileExists(path)) {
-            Sleep(100);  // the writer may still hold it
-            return ReadFile(path);
-        }
-        if (waited >= timeoutMs)
-            return std::string();
+    for (DWORD waited = 0; waited < timeoutMs && !FileExists(path); waited += 50)
         Sleep(50);
-    }
+    Sleep(100);  // the writer may still hold it
+    return ReadFile(path);
 }
 
 }  // namespace kstest

@@ -1,6 +1,6 @@
 // What the installation-action tests share: a copy of the module in a product folder of
 // its own, with its configuration beside it and its log redirected into the scratch
-// folder at every level; a second process that holds a named event; waiting for files.
+// folder at every level; waiting for files.
 #pragma once
 
 #include "support/test_env.h"
@@ -18,13 +18,10 @@ class InstalledModule {
 public:
     InstalledModule(const std::string& name, const std::string& cfgText);
     ~InstalledModule();
-    InstalledModule(const InstalledModule&) = delete;
-    InstalledModule& operator=(const InstalledModule&) = delete;
 
     const ScratchFolder& Folder() const { return folder_; }
-    std::string ProgramFolder() const { return folder_ / "prog"; }
     std::string CfgPath() const { return folder_ / "prog\\KSInst.cfg"; }
-    void WriteCfg(const std::string& cfgText) const;
+    void WriteCfg(const std::string& cfgText) const { WriteFile(CfgPath(), cfgText); }
 
     template <typename F>
     F Export(const char* name) const
@@ -35,26 +32,14 @@ public:
     void Reload();
 
     // The log's entries since the module was loaded, each "LEVEL message".
-    std::vector<std::string> LogEntries() const;
+    std::vector<std::string> LogEntries() const { return LogEntriesOf(ReadFile(folder_ / "log\\KSInst.log")); }
     // Those of them whose message begins with `origin`.
     std::vector<std::string> LogEntriesFrom(const std::string& origin) const;
 
 private:
-    void Load();
-    void Unload();
-
     ScratchFolder folder_;
     TestRegKey logKey_;
     HMODULE module_ = nullptr;
-};
-
-// A second process holding the manual-reset event `name`, created signalled or not.
-class EventHolder : public HelperHold {
-public:
-    EventHolder(const std::string& name, bool signalled)
-        : HelperHold("event \"" + name + "\" " + (signalled ? "1" : "0"))
-    {
-    }
 };
 
 // The file's bytes once it exists (polled up to `timeoutMs`); empty when it never came.

@@ -8,7 +8,6 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace kstest {
 
@@ -19,22 +18,21 @@ constexpr char kPendingValue[] = "PendingFileRenameOperations";
 
 std::string WininitPath() { return WindowsFolder() + "\\wininit.ini"; }
 
-bool ReadValue(std::string& data)
+// The value's bytes; empty when there is none.
+std::string ReadValue()
 {
     std::string buffer(1 << 20, '\0');
     DWORD size = static_cast<DWORD>(buffer.size()), type = 0;
-    if (SHGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, &type, &buffer[0], &size) != ERROR_SUCCESS)
-        return false;
-    data = buffer.substr(0, size);
-    return true;
+    const bool read = SHGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, &type, &buffer[0], &size) == ERROR_SUCCESS;
+    return buffer.substr(0, read ? size : 0);
 }
 
-// Writes the value, or deletes it when `data` is null.
-void WriteValue(const std::string* data)
+// Writes the value, or deletes it when `data` is empty.
+void WriteValue(const std::string& data)
 {
-    if (data)
-        SHSetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, REG_MULTI_SZ, data->data(),
-                    static_cast<DWORD>(data->size()));
+    if (!data.empty())
+        SHSetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, REG_MULTI_SZ, data.data(),
+                    static_cast<DWORD>(data.size()));
     else
         SHDeleteValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
 }
@@ -62,15 +60,11 @@ std::vector<std::string> Texts(const std::string& data)
     return texts;
 }
 
+// Without the "\??\" or "!\??\" in front, short and in lower case.
 std::string Canonical(std::string path)
 {
-    for (const char* prefix : {"!\\??\\", "\\??\\"}) {
-        if (path.compare(0, strlen(prefix), prefix) == 0) {
-            path.erase(0, strlen(prefix));
-            break;
-        }
-    }
-    path = ShortPath(path);
+    const size_t prefix = path.find("\\??\\");
+    path = ShortPath(prefix <= 1 ? path.substr(prefix + 4) : path);
     CharLowerA(&path[0]);
     return path;
 }
@@ -81,7 +75,7 @@ bool IsDeletion(const std::string& target) { return target == "NUL" || target ==
 
 PendingListsTakeover::PendingListsTakeover()
 {
-    hadValue_ = ReadValue(value_);
+    value_ = ReadValue();
     hadWininit_ = GetFileAttributesA(WininitPath().c_str()) != INVALID_FILE_ATTRIBUTES;
     wininit_ = ReadSection();
     Clear();
@@ -89,7 +83,7 @@ PendingListsTakeover::PendingListsTakeover()
 
 PendingListsTakeover::~PendingListsTakeover()
 {
-    WriteValue(hadValue_ ? &value_ : nullptr);
+    WriteValue(value_);
     if (!hadWininit_)
         DeleteFileA(WininitPath().c_str());
     else
@@ -98,7 +92,7 @@ PendingListsTakeover::~PendingListsTakeover()
 
 void PendingListsTakeover::Clear()
 {
-    WriteValue(nullptr);
+    WriteValue("");
     WriteSection("");
 }
 
@@ -115,9 +109,7 @@ std::vector<std::string> PendingOperations()
 {
     std::vector<std::string> texts, operations;
     if (IsWindowsNT()) {
-        std::string data;
-        ReadValue(data);
-        texts = Texts(data);  // source, target, ...
+        texts = Texts(ReadValue());  // source, target, ...
     } else {
         for (const std::string& line : Texts(ReadSection())) {
             const size_t equals = line.find('=');
@@ -136,13 +128,8 @@ std::vector<std::string> PendingOperations()
 
 bool PendingListHoldsText(const std::string& path)
 {
-    std::string data;
-    ReadValue(data);
-    for (const std::string& text : Texts(data)) {
-        if (text == "\\??\\" + path || text == "!\\??\\" + path)
-            return true;
-    }
-    return false;
+    const std::vector<std::string> texts = Texts(ReadValue());
+    return std::count(texts.begin(), texts.end(), "\\??\\" + path) + std::count(texts.begin(), texts.end(), "!\\??\\" + path);
 }
 
 bool SimulateRestart()

@@ -21,7 +21,6 @@ public:
     static void Clear();
 
 private:
-    bool hadValue_ = false;
     std::string value_;
     bool hadWininit_ = false;
     std::string wininit_;
