@@ -23,7 +23,7 @@ test: configure
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 demo: configure
-	cmake --build $(BUILD) --target sample_installer sample_boxanswer -j $(JOBS)
+	cmake --build $(BUILD) --target sample_installer sample_boxanswer kshelper -j $(JOBS)
 	bash examples/demo.sh $(BUILD)
 
 bench: configure

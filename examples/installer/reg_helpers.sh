@@ -1,4 +1,4 @@
-# Shell helpers shared by the demo and the installer test, sourced after they set
+# Shell helpers of the demo (examples/demo.sh), sourced after it sets
 # $module (KSInst.dll), $winetest, $state (the prefix's state folder), $product (the
 # installed product folder on the Linux side), $drive (the prefix's C: drive) and $build.
 
