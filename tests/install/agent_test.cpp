@@ -2,7 +2,6 @@
 // for the agent: it writes the command line it received beside itself.
 #include "install/install_fixture.h"
 #include "platform/reg_key.h"
-#include "platform/security.h"
 #include "platform/system_version.h"
 
 #include <shlwapi.h>
@@ -134,6 +133,7 @@ constexpr char kLoggedOn[] = "S-1-5-21-7101-7102-7103-1001";   // present under 
 constexpr char kPreloaded[] = "S-1-5-21-7101-7102-7103-1002";  // hive loaded by the test
 constexpr char kLoggedOff[] = "S-1-5-21-7101-7102-7103-1003";  // hive file only
 constexpr char kLateUser[] = "S-1-5-21-7101-7102-7103-1004";   // present, never given the value
+std::string HiveFile() { return kstest::NtFamily() ? "\\NTUser.dat" : "\\User.dat"; }
 
 class AgentUsers : public testing::Test {
 protected:
@@ -161,11 +161,8 @@ protected:
     {
         const std::string folder = module_.Folder().MakeFolder(name);
         if (withHive) {
-            EXPECT_TRUE(SetPrivilege("SeBackupPrivilege"));
-            const std::string hive = folder + (IsWindowsNT() ? "\\NTUser.dat" : "\\User.dat");
             CVRegKey::CurrentUser.Create((hiveSource_.Path() + "\\" + kRunKey).c_str(), KEY_ALL_ACCESS);
-            EXPECT_EQ(RegSaveKeyA(CVRegKey::CurrentUser.Open(hiveSource_.Path().c_str(), KEY_ALL_ACCESS).Handle(),
-                                  hive.c_str(), nullptr), 0);
+            EXPECT_TRUE(kstest::SaveHive(hiveSource_.Path(), folder + HiveFile()));
         }
         kstest::AddProfileEntry(name, folder);
         added_.push_back(name);
@@ -186,8 +183,7 @@ TEST_F(AgentUsers, EveryUsersHiveGetsTheValueAndLosesItAgain)
     const std::string data = "\"" + agentPath_ + "\" /startup";
     AddProfile(kLoggedOn, false, true);
     const std::string preloaded = AddProfile(kPreloaded, true, false);
-    ASSERT_TRUE(SetPrivilege("SeRestorePrivilege"));
-    ASSERT_EQ(RegLoadKeyA(HKEY_USERS, kPreloaded, (preloaded + (IsWindowsNT() ? "\\NTUser.dat" : "\\User.dat")).c_str()), 0);
+    ASSERT_TRUE(kstest::LoadHive(kPreloaded, preloaded + HiveFile()));
     AddProfile(kLoggedOff, true, false);
 
     EXPECT_EQ(atStartup_(1, 1, 1), 1);

@@ -5,7 +5,6 @@
 #include "platform/all_users.h"
 #include "peruser/all_users_files.h"
 #include "platform/reg_key.h"
-#include "platform/security.h"
 #include "support/test_env.h"
 
 #include <shlwapi.h>
@@ -65,17 +64,11 @@ protected:
         return folder;
     }
 
+    // A hive file made by the registry itself, so that the system can load it.
+    void MakeHive(const std::string& path) { EXPECT_TRUE(kstest::SaveHive(source_.Path(), path)); }
+
     // A key directly under HKEY_USERS: to the module, a user whose hive is loaded.
     static void MakeLoggedOnUser(const char* name) { CVRegKey::Users.Create(name, KEY_READ); }
-
-    // A hive file made by the registry itself, so that the system can load it.
-    void MakeHive(const std::string& path)
-    {
-        ASSERT_TRUE(SetPrivilege("SeBackupPrivilege"));
-        DeleteFileA(path.c_str());
-        CVRegKey source = CVRegKey::CurrentUser.Create(source_.Path().c_str(), KEY_ALL_ACCESS);
-        EXPECT_EQ(RegSaveKeyA(source.Handle(), path.c_str(), nullptr), 0);
-    }
 
     // A value in every hive file made from now on and in the prefix's own user: a
     // write of it with PU_ONLY_EXISTING then tells whether every hive was reached.
@@ -88,12 +81,6 @@ protected:
     static bool EveryHiveReached(DWORD options = 0)
     {
         return WriteDWordToAllUsers(kSubKey, "Seed", 2, PU_ONLY_EXISTING | options);
-    }
-
-    static void LoadHive(const char* name, const std::string& file)
-    {
-        ASSERT_TRUE(SetPrivilege("SeRestorePrivilege"));
-        ASSERT_EQ(RegLoadKeyA(HKEY_USERS, name, file.c_str()), 0);
     }
 
     // Wine's profile list names no default profile; this test's one is removed again.
@@ -117,7 +104,7 @@ TEST_F(AllUsers, ExportWritesEveryUsersHiveAndLeavesNoHiveLoaded)
     AddProfile(kLoggedOn, 0, false);
     MakeLoggedOnUser(kLoggedOn);
     AddProfile(kLoggedOff, 0, true);
-    LoadHive(kPreloaded, AddProfile(kPreloaded, 0, true) + HiveFile());
+    ASSERT_TRUE(kstest::LoadHive(kPreloaded, AddProfile(kPreloaded, 0, true) + HiveFile()));
     AddProfile(kService, 12, false);
     MakeLoggedOnUser(kService);
     AddProfile(kNoHive, 0, false);
@@ -209,7 +196,7 @@ TEST_F(AllUsers, DefaultUserIsLoadedByNameOrWrittenDirectly)
     EXPECT_TRUE(EveryHiveReached(PU_INCLUDE_DEFAULT_USER));
     EXPECT_FALSE(KeyExists(kDefaultHive)) << "the default user's hive is unloaded";
     // Under that name only: a hive present there already is not the module's to write.
-    LoadHive(kDefaultHive, kDefaultHiveFile);
+    ASSERT_TRUE(kstest::LoadHive(kDefaultHive, kDefaultHiveFile));
     EXPECT_FALSE(EveryHiveReached(PU_INCLUDE_DEFAULT_USER));
     EXPECT_TRUE(KeyExists(kDefaultHive)) << "nor unloaded";
 }

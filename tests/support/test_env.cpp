@@ -83,7 +83,8 @@ bool WriteFile(const std::string& path, const std::string& bytes)
 
 bool NtFamily()
 {
-    OSVERSIONINFOA version = {sizeof(version)};
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
@@ -281,7 +282,8 @@ HelperHold::HelperHold(const std::string& arguments)
     release_ = CreateEventA(nullptr, TRUE, FALSE, eventName);
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (std::string(eventName) + ".ready").c_str());
     std::string line = "\"" + HelperPath() + "\" " + arguments + " " + eventName;
-    STARTUPINFOA startup = {sizeof(startup)};
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                        &info)) {
