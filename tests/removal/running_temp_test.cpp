@@ -8,18 +8,19 @@
 
 #include <gtest/gtest.h>
 
+namespace kstest {
 namespace {
-
-using kstest::BoxAnswerer;
-using kstest::CountEntries;
-using kstest::SampleProduct;
-using kstest::ScopedEnv;
 
 constexpr char kCaption[] = "Temp App Uninstall";
 constexpr char kRestartText[] =
     "You must restart your computer to complete the uninstall process. To Restart click OK. To restart later "
     "click Cancel.";
 constexpr char kDoneText[] = "Temp App was uninstalled successfully.";
+
+bool Contains(const std::vector<std::string>& list, const std::string& item)
+{
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
 
 // The sample product with the running-temp phase's application name in the environment.
 struct TempPhase {
@@ -28,7 +29,7 @@ struct TempPhase {
     // The log of the linked code collects the entries of every run.
     DWORD Run(const char* switches, bool restartNeeded = false, HMODULE module = nullptr)
     {
-        kstest::StartLinkedLog();
+        StartLinkedLog();
         RestartNeeded = restartNeeded;
         return UninstallMain(module ? module : product.Load(), 0, switches, SW_SHOWNORMAL);
     }
@@ -43,15 +44,15 @@ TEST(RunningTemp, TheRestartDecisionAndWhatTheUserSees)
         const char* reboot;  // KSREMOVE_REBOOT, null: absent
         bool restartNeeded;
         DWORD result;
-        const char* text;  // the box shown, null: none
+        const char* text;  // the box shown, empty: none
     } rows[] = {
         {"", nullptr, false, 0, kDoneText},
         {"", "1", false, 3010, kRestartText},
         {"", nullptr, true, 3010, kRestartText},
         {"", "1 ", false, 0, kDoneText},
-        {"/nr", "1", false, 3010, nullptr},  // no question, the result still says it
-        {"/nr", "0", false, 0, kDoneText},   // "/nr" keeps the success message
-        {"/s", "1", false, 3010, nullptr},
+        {"/nr", "1", false, 3010, ""},      // no question, the result still says it
+        {"/nr", "0", false, 0, kDoneText},  // "/nr" keeps the success message
+        {"/s", "1", false, 3010, ""},
     };
     TempPhase phase("decision");
     for (const auto& row : rows) {
@@ -61,7 +62,7 @@ TEST(RunningTemp, TheRestartDecisionAndWhatTheUserSees)
         BoxAnswerer box(kCaption, IDCANCEL);
         EXPECT_EQ(phase.Run(row.switches, row.restartNeeded), row.result);
         box.Stop();
-        EXPECT_EQ(box.Text(), row.text ? row.text : "");
+        EXPECT_EQ(box.Text(), row.text);
     }
 }
 
@@ -72,27 +73,24 @@ TEST(RunningTemp, AFileInUseIsScheduledAndAsksForARestart)
     TempPhase phase("in_use");
     const std::string file = phase.product.Folder().MakeFile("old\\KSInst.dll");
     const std::string folder = phase.product.Folder() / "old";
-    const ScopedEnv delFile("KSREMOVE_DELFILE", file.c_str());
-    const ScopedEnv delDir("KSREMOVE_DELDIR", folder.c_str());
-    kstest::FileHolder holder(file);
+    const ScopedEnv delFile("KSREMOVE_DELFILE", file.c_str()), delDir("KSREMOVE_DELDIR", folder.c_str());
+    FileHolder holder(file);
     ASSERT_TRUE(holder.Holding());
     BoxAnswerer box(kCaption, IDCANCEL);
     EXPECT_EQ(phase.Run(""), 3010u);
-    box.Stop();
-    EXPECT_EQ(box.Text(), kRestartText);
-    const std::vector<std::string> log = kstest::LinkedLogEntries();
-    for (const std::string& path : {file, folder})
-        EXPECT_EQ(CountEntries(log, "WARNING KSRemove::UninstallRunningTemp() - could not delete '" + path + "'"), 1u);
-    const std::vector<std::string> pending = kstest::PendingDeletionsBelow(folder);
-    for (const std::string& path : {file, folder})
-        EXPECT_NE(std::find(pending.begin(), pending.end(), path), pending.end()) << path;
+    EXPECT_EQ(box.Stop(), std::vector<std::string>{kRestartText});
+    for (const std::string& path : {file, folder}) {
+        EXPECT_EQ(CountEntries(LinkedLogEntries(), "WARNING KSRemove::UninstallRunningTemp() - could not delete '" + path + "'"),
+                  1u);
+        EXPECT_TRUE(Contains(PendingDeletionsBelow(folder), path)) << path;
+    }
 }
 
 // Hand-over paths that name a protected folder, or a file lying directly in one, are
 // refused with the WARNING and nothing there changes.
 TEST(RunningTemp, ProtectedHandOverPathsAreRefused)
 {
-    const std::string win = kstest::WindowsFolder();
+    const std::string win = WindowsFolder();
     const struct {
         const char* variable;
         std::string path;
@@ -112,15 +110,15 @@ TEST(RunningTemp, ProtectedHandOverPathsAreRefused)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
         const ScopedEnv variable(row.variable, row.path.c_str());
-        const std::vector<std::string> before = kstest::FolderNames(row.watched);
-        const size_t pendingBefore = kstest::PendingDeletionsBelow(row.watched).size();
+        const std::vector<std::string> before = FolderNames(row.watched);
+        const size_t pendingBefore = PendingDeletionsBelow(row.watched).size();
         ASSERT_FALSE(before.empty());
         EXPECT_EQ(phase.Run("/s"), 0u);
-        EXPECT_EQ(kstest::FolderNames(row.watched), before);
-        EXPECT_EQ(CountEntries(kstest::LinkedLogEntries(),
+        EXPECT_EQ(FolderNames(row.watched), before);
+        EXPECT_EQ(CountEntries(LinkedLogEntries(),
                                "WARNING KSRemove::UninstallRunningTemp() - should not delete '" + row.path + "'"),
                   1u);
-        EXPECT_EQ(kstest::PendingDeletionsBelow(row.watched).size(), pendingBefore);
+        EXPECT_EQ(PendingDeletionsBelow(row.watched).size(), pendingBefore);
     }
 }
 
@@ -131,8 +129,7 @@ TEST(RunningTemp, TheTemporaryCopyIsScheduledWithoutARestart)
 {
     TempPhase phase("own_copy");
     const std::string tmp = phase.product.TempFolder();
-    const ScopedEnv tmpVariable("TMP", tmp.c_str());
-    const ScopedEnv tempVariable("TEMP", tmp.c_str());
+    const ScopedEnv tmpVariable("TMP", tmp.c_str()), tempVariable("TEMP", tmp.c_str());
     const struct {
         std::string copy;
         const char* switches;
@@ -151,7 +148,7 @@ TEST(RunningTemp, TheTemporaryCopyIsScheduledWithoutARestart)
         ASSERT_NE(copy, nullptr);
         EXPECT_EQ(phase.Run(row.switches, false, copy), 0u);
         FreeLibrary(copy);
-        EXPECT_EQ(kstest::PendingDeletionsBelow(row.copy).size(), row.scheduled ? 1u : 0u);
+        EXPECT_EQ(PendingDeletionsBelow(row.copy).size(), row.scheduled ? 1u : 0u);
     }
 }
 
@@ -165,10 +162,11 @@ TEST(RunningTemp, OneProcessRunsBothPhasesAndSchedulesTheLoadedModule)
     const std::string switches = "/oneprocess /s \"/cfg=" + product.ProductFolder() + "\\KSCommon.cfg\"";
     RestartNeeded = false;
     EXPECT_EQ(UninstallMain(product.Load(), 0, switches.c_str(), SW_SHOWNORMAL), 3010u);
-    EXPECT_FALSE(kstest::FolderExists(product.ProductFolder() + "\\data"));
-    const std::vector<std::string> pending = kstest::PendingDeletionsBelow(product.ProductFolder(), true);
+    EXPECT_FALSE(FolderExists(product.ProductFolder() + "\\data"));
+    const std::vector<std::string> pending = PendingDeletionsBelow(product.ProductFolder(), true);
     for (const std::string& path : {product.ModulePath(), product.ProductFolder()})
-        EXPECT_NE(std::find(pending.begin(), pending.end(), path), pending.end()) << path;
+        EXPECT_TRUE(Contains(pending, path)) << path;
 }
 
 }  // namespace
+}  // namespace kstest
