@@ -12,12 +12,8 @@ TEST(UninstallEntry, CompletesTheCommandLineWithTheConfigurationBesideTheModule)
 {
     SampleProduct product("completion");
     const std::string cfg = product.ProductFolder() + "\\KSCommon.cfg";  // does not exist
-    const struct {
-        const char* given;
-        std::string completed;
-        std::string cfgRead;  // the configuration the uninstaller then tried
-        const char* error;    // why it could not be read
-    } rows[] = {
+    // cfgRead: the configuration the uninstaller then tried, error: why it could not be read.
+    const struct { const char* given; std::string completed; std::string cfgRead; const char* error; } rows[] = {
         {"", " \"/cfg=" + cfg + "\"", cfg, "0x2"},
         {nullptr, " \"/cfg=" + cfg + "\"", cfg, "0x2"},
         {"/s /cfg=C:\\kstest\\none\\own.cfg", "/s /cfg=C:\\kstest\\none\\own.cfg", "C:\\kstest\\none\\own.cfg", "0x3"},
@@ -45,12 +41,8 @@ TEST(UninstallEntry, CompletesTheCommandLineWithTheConfigurationBesideTheModule)
 // which stops at once (the product has no folder to remove).
 TEST(UninstallEntry, TheInstallerGuardStopsOnlyTheTwoPhaseCourse)
 {
-    const struct {
-        bool signalled;
-        const char* switches;
-        bool stopped;
-        const char* message;  // of the box shown, empty: none
-    } rows[] = {
+    // message: the text of the box shown, empty: none.
+    const struct { bool signalled; const char* switches; bool stopped; const char* message; } rows[] = {
         {true, "", true, "An installation is running. Please complete the installation before uninstalling Guarded App."},
         {false, "", true, "Another uninstall is running. Please complete the uninstall before uninstalling Guarded App."},
         {true, "/s", true, ""},

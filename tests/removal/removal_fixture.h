@@ -113,8 +113,6 @@ public:
         Unload();
         ClearHandOver();
     }
-    SampleProduct(const SampleProduct&) = delete;
-    SampleProduct& operator=(const SampleProduct&) = delete;
 
     const ScratchFolder& Folder() const { return folder_; }
     std::string ProductFolder() const { return folder_ / "prog dir"; }

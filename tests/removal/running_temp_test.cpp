@@ -39,13 +39,8 @@ struct TempPhase {
 
 TEST(RunningTemp, TheRestartDecisionAndWhatTheUserSees)
 {
-    const struct {
-        const char* switches;
-        const char* reboot;  // KSREMOVE_REBOOT, null: absent
-        bool restartNeeded;
-        DWORD result;
-        const char* text;  // the box shown, empty: none
-    } rows[] = {
+    // reboot: KSREMOVE_REBOOT, null: absent; text: the box shown, empty: none.
+    const struct { const char *switches, *reboot; bool restartNeeded; DWORD result; const char* text; } rows[] = {
         {"", nullptr, false, 0, kDoneText},
         {"", "1", false, 3010, kRestartText},
         {"", nullptr, true, 3010, kRestartText},
@@ -91,11 +86,8 @@ TEST(RunningTemp, AFileInUseIsScheduledAndAsksForARestart)
 TEST(RunningTemp, ProtectedHandOverPathsAreRefused)
 {
     const std::string win = WindowsFolder();
-    const struct {
-        const char* variable;
-        std::string path;
-        std::string watched;  // a folder whose entries must all stay
-    } rows[] = {
+    // watched: a folder whose entries must all stay.
+    const struct { const char* variable; std::string path; std::string watched; } rows[] = {
         {"KSREMOVE_DELDIR", "C:\\", "C:"},
         {"KSREMOVE_DELDIR", "C:", "C:"},
         {"KSREMOVE_DELDIR", win + "\\", win},
@@ -130,11 +122,7 @@ TEST(RunningTemp, TheTemporaryCopyIsScheduledWithoutARestart)
     TempPhase phase("own_copy");
     const std::string tmp = phase.product.TempFolder();
     const ScopedEnv tmpVariable("TMP", tmp.c_str()), tempVariable("TEMP", tmp.c_str());
-    const struct {
-        std::string copy;
-        const char* switches;
-        bool scheduled;
-    } rows[] = {
+    const struct { std::string copy; const char* switches; bool scheduled; } rows[] = {
         {tmp + "\\KSR1F.tmp", "/s", true},
         {tmp + "\\ksr20.TMP", "/s", true},
         {tmp + "\\KSInst.tmp", "/s", false},

@@ -92,10 +92,8 @@ TEST(SelfRegistration, ARecordedInstallationIsRemovedInProcessWithoutALookup)
 TEST(SelfRegistration, WithoutARecordTheCandidateNamesAreTriedInOrder)
 {
     const struct {
-        const char* title;    // AppTitle, null: absent
-        const char* enTitle;  // AppEnTitle, null: absent
-        std::vector<const char*> listed;  // keys with a stand-in
-        std::vector<const char*> emptyCommand;
+        const char *title, *enTitle;                    // AppTitle, AppEnTitle; null: absent
+        std::vector<const char*> listed, emptyCommand;  // keys with a stand-in, with an empty command
         size_t notFound;  // lookups of a missing key
         const char* ran;  // the stand-in that ran, null: none
         bool record;      // the product's record is there, without its value

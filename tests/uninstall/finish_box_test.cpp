@@ -97,10 +97,7 @@ TEST(FinishBox, TheWatcherRaisesTheBoxAndTheAnswerIsTheButtonPressed)
 {
     // The NT family from version 5 on, as the system says.
     const bool watched = kstest::NtFamily() && LOBYTE(LOWORD(GetVersion())) >= 5;
-    const struct {
-        UINT style;
-        int press;
-    } rows[] = {
+    const struct { UINT style; int press; } rows[] = {
         {0x40021, IDCANCEL},  // the restart question
         {MB_OK, IDOK},        // no top-most style of its own
     };

@@ -59,8 +59,6 @@ public:
         Clear();
         g_hModule = nullptr;
     }
-    ProductFixture(const ProductFixture&) = delete;
-    ProductFixture& operator=(const ProductFixture&) = delete;
 
     const ScratchFolder& Folder() const { return folder_; }
     std::string Product() const { return folder_ / "prod"; }

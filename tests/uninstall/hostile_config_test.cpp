@@ -79,10 +79,8 @@ TEST(HostileConfig, NoProductFolderEntryOrLinkReachesAProtectedFolder)
     }
     // Removal entries below a harmless product folder, naming protected folders through
     // absolute paths, ".." escapes and environment references.
-    const struct {
-        const char* entry;
-        std::string path;  // as the refusal names it
-    } entries[] = {
+    // path: the entry as the refusal names it.
+    const struct { const char* entry; std::string path; } entries[] = {
         {"Q:\\", "Q:\\"},
         {"..\\..\\..\\..\\..\\windows", prod + "\\..\\..\\..\\..\\..\\windows"},
         {"%SystemRoot%", Environment("SystemRoot")},

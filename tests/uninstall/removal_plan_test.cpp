@@ -58,18 +58,10 @@ TEST(StopCommands, EntriesInFileOrderThenTheModulesWithStopAll)
 
 TEST(RemovalEntries, KeywordsIgnoreCaseButAreNotTrimmed)
 {
-    const struct {
-        const char* value;
-        unsigned keywords;
-    } rows[] = {
-        {"", 0},
-        {"System64", kRemoveSystem64},
-        {"goProto;REGISTERED", kRemoveGoProto | kRemoveRegistered},
-        {"shared; keep", kRemoveShared},
-        {"shared ;keep", kRemoveKeep},
-        {"unknown;;system", kRemoveSystem},
-        {"sys", 0},
-        {"systems", 0},
+    const struct { const char* value; unsigned keywords; } rows[] = {
+        {"", 0}, {"System64", kRemoveSystem64}, {"goProto;REGISTERED", kRemoveGoProto | kRemoveRegistered},
+        {"shared; keep", kRemoveShared}, {"shared ;keep", kRemoveKeep}, {"unknown;;system", kRemoveSystem},
+        {"sys", 0}, {"systems", 0},
     };
     for (const auto& row : rows)
         EXPECT_EQ(ParseRemovalKeywords(row.value), row.keywords) << row.value;
