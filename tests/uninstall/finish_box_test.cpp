@@ -60,37 +60,24 @@ LRESULT CALLBACK RecordClick(int code, WPARAM wParam, LPARAM lParam)
 }
 
 // A bordered pop-up on a thread of its own, pumping messages; its thread refuses
-// activation while g_refuseActivation is set and records clicks.
-class WindowThread {
-public:
-    WindowThread()
-        : thread_([this] {
-              HHOOK cbt = SetWindowsHookExA(WH_CBT, &RefuseActivation, nullptr, GetCurrentThreadId());
-              HHOOK mouse = SetWindowsHookExA(WH_MOUSE, &RecordClick, nullptr, GetCurrentThreadId());
-              window_ = cbt && mouse ? TopLevel("KSInst watched window", 300, 200) : nullptr;
-              id_ = GetCurrentThreadId();  // last: the window and the message queue exist
-              MSG message;
-              while (GetMessageA(&message, nullptr, 0, 0) > 0)
-                  DispatchMessageA(&message);
-              DestroyWindow(window_);
-              UnhookWindowsHookEx(cbt);
-              UnhookWindowsHookEx(mouse);
-          })
-    {
-    }
-    ~WindowThread()
-    {
-        PostThreadMessageA(id_, WM_QUIT, 0, 0);
-        thread_.Join();
-    }
-    bool Ready() { return kstest::WaitUntil([&] { return id_ != 0; }, 5000) && window_; }
-    HWND Window() const { return window_; }
-    DWORD Id() const { return id_; }
-
-private:
-    HWND volatile window_ = nullptr;
-    volatile DWORD id_ = 0;
-    kstest::Thread thread_;
+// activation while g_refuseActivation is set and records clicks. `id` is set once the
+// window (or null when a hook failed) and the thread's message queue exist.
+struct WindowThread {
+    ~WindowThread() { PostThreadMessageA(id, WM_QUIT, 0, 0); }
+    HWND volatile window = nullptr;
+    volatile DWORD id = 0;
+    kstest::Thread thread{[this] {
+        HHOOK cbt = SetWindowsHookExA(WH_CBT, &RefuseActivation, nullptr, GetCurrentThreadId());
+        HHOOK mouse = SetWindowsHookExA(WH_MOUSE, &RecordClick, nullptr, GetCurrentThreadId());
+        window = cbt && mouse ? TopLevel("KSInst watched window", 300, 200) : nullptr;
+        id = GetCurrentThreadId();
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0)
+            DispatchMessageA(&message);
+        DestroyWindow(window);
+        UnhookWindowsHookEx(cbt);
+        UnhookWindowsHookEx(mouse);
+    }};  // last: starts once everything above exists; joined after the destructor's request
 };
 
 TEST(FinishBox, TheWatcherRaisesTheBoxAndTheAnswerIsTheButtonPressed)
@@ -108,9 +95,7 @@ TEST(FinishBox, TheWatcherRaisesTheBoxAndTheAnswerIsTheButtonPressed)
         volatile DWORD pressedAt = 0;
         kstest::Thread answerer([&] {
             HWND box = WaitForBox(kCaption);
-            if (!box)
-                return;
-            raised = kstest::WaitUntil([&] { return IsTopmost(box); }, watched ? 3000 : 500);
+            raised = box && kstest::WaitUntil([&] { return IsTopmost(box); }, watched ? 3000 : 500);
             pressedAt = GetTickCount();
             PostMessageA(box, WM_COMMAND, row.press, 0);
         });
@@ -131,8 +116,8 @@ TEST(FinishWatcher, BringsAWindowToTheFrontClickingItsFrameWhileRefused)
 {
     g_refuseActivation = true;
     WindowThread hooked;
-    ASSERT_TRUE(hooked.Ready());
-    HWND window = hooked.Window();
+    ASSERT_TRUE(kstest::WaitUntil([&] { return hooked.id != 0; }, 5000) && hooked.window);
+    HWND window = hooked.window;
     HWND other = TopLevel("KSInst front window", 0);
     ASSERT_TRUE(other);
     SetForegroundWindow(other);
@@ -163,7 +148,7 @@ TEST(FinishWatcher, BringsAWindowToTheFrontClickingItsFrameWhileRefused)
     SetForegroundWindow(other);
     ASSERT_TRUE(kstest::WaitUntil([&] { return GetForegroundWindow() == other; }, 2000));
     const DWORD start = GetTickCount();
-    EXPECT_EQ(ThreadProc(hooked.Id()), 0u);
+    EXPECT_EQ(ThreadProc(hooked.id), 0u);
     EXPECT_LT(GetTickCount() - start, 3000u) << "ends once the window is in front";
     EXPECT_EQ(GetForegroundWindow(), window);
     EXPECT_TRUE(IsTopmost(window));

@@ -172,8 +172,8 @@ TEST(FirstPhase, EveryStepHasRunByItsStageAndNoneBefore)
     for (const std::string& entry :
          {"INFO Deleting " + prod + "\\first.txt returned 0", "INFO Deleting " + prod + "\\second returned 0",
           std::string("INFO Found VLUpdateKestrel in HKCU\\...\\Run"),
-          "INFO KSRemove::StopClient(" + prod + "\\keepme.exe) - exit code = 0", "SUCCESS Deleted " + prod + "\\stopper.exe",
-          "SUCCESS Deleted " + prod + "\\setup.exe",
+          "INFO KSRemove::StopClient(" + prod + "\\keepme.exe) - exit code = 0",
+          "SUCCESS Deleted " + prod + "\\stopper.exe", "SUCCESS Deleted " + prod + "\\setup.exe",
           "WARNING KSRemove::UninstallFirstPhase() - could not stop " + prod + "\\ignore_me.exe  -quit"})
         EXPECT_TRUE(product.Logged(entry)) << entry;
     EXPECT_FALSE(product.Logged("INFO Deleting " + prod + "\\kept.txt returned 0"));

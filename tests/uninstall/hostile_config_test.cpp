@@ -81,16 +81,11 @@ TEST(HostileConfig, NoProductFolderEntryOrLinkReachesAProtectedFolder)
     // absolute paths, ".." escapes and environment references.
     // path: the entry as the refusal names it.
     const struct { const char* entry; std::string path; } entries[] = {
-        {"Q:\\", "Q:\\"},
-        {"..\\..\\..\\..\\..\\windows", prod + "\\..\\..\\..\\..\\..\\windows"},
-        {"%SystemRoot%", Environment("SystemRoot")},
-        {"%SystemRoot%\\system32\\.", Environment("SystemRoot") + "\\system32\\."},
-        {"%ProgramFiles%", Environment("ProgramFiles")},
-        {"%USERPROFILE%", home},
-        {"%APPDATA%\\..", Environment("APPDATA") + "\\.."},
-        {"%ALLUSERSPROFILE%", Environment("ALLUSERSPROFILE")},
-        {"\\\\kstest-server\\share", "\\\\kstest-server\\share"},
-        {"C:\\users\\.\\Public\\", "C:\\users\\.\\Public\\"},
+        {"Q:\\", "Q:\\"}, {"..\\..\\..\\..\\..\\windows", prod + "\\..\\..\\..\\..\\..\\windows"},
+        {"%SystemRoot%", Environment("SystemRoot")}, {"%ProgramFiles%", Environment("ProgramFiles")},
+        {"%SystemRoot%\\system32\\.", Environment("SystemRoot") + "\\system32\\."}, {"%USERPROFILE%", home},
+        {"%APPDATA%\\..", Environment("APPDATA") + "\\.."}, {"%ALLUSERSPROFILE%", Environment("ALLUSERSPROFILE")},
+        {"\\\\kstest-server\\share", "\\\\kstest-server\\share"}, {"C:\\users\\.\\Public\\", "C:\\users\\.\\Public\\"},
     };
     for (const auto& row : entries) {
         runPhase(std::string(kGeneral) + "Path=%PROD%\n[]\n[Uninstall]\n" + row.entry + "=\n[]\n",

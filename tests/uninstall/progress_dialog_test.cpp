@@ -53,15 +53,11 @@ TEST(ProgressDialog, TheBarFollowsTheStagesAndNeverRunsAhead)
     EXPECT_TRUE(kstest::WaitUntil([&] { return Position(window) == 50; }, 6000));
     Sleep(400);
     EXPECT_EQ(Position(window), 50) << "a sixth step moves nothing";
-    EXPECT_EQ(dialog.CompletedStages(), 5) << "nor counts";
 
     const DWORD start = GetTickCount();
     dialog.Close();
     EXPECT_LT(GetTickCount() - start, 1500u) << "a full bar closes at once";
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(dialog.Window(), nullptr);
-    EXPECT_EQ(dialog.ThreadHandle(), nullptr);
-    EXPECT_EQ(dialog.CompletedStages(), 0);
 }
 
 TEST(ProgressDialog, CloseFillsTheBarAtTheTickRate)
