@@ -26,8 +26,7 @@ constexpr char kLogHeader[] = "ERRORS_ONLY=0\nMAX_SIZE=0\nAPPEND=1\n";
 // most `timeoutMs` each; false when one of them did not end.
 inline bool RunAndWait(std::string line, DWORD timeoutMs, bool children)
 {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
+    STARTUPINFOA startup = {sizeof(startup)};
     PROCESS_INFORMATION info = {};
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
@@ -35,8 +34,7 @@ inline bool RunAndWait(std::string line, DWORD timeoutMs, bool children)
     bool ended = WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
     CloseHandle(info.hProcess);
     HANDLE snapshot = children ? CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0) : INVALID_HANDLE_VALUE;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
+    PROCESSENTRY32 entry = {sizeof(entry)};
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
         HANDLE child = entry.th32ParentProcessID == info.dwProcessId
                            ? OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID) : nullptr;

@@ -36,13 +36,10 @@ TEST(RunningTemp, TheRestartDecisionAndWhatTheUserSees)
 {
     // reboot: KSREMOVE_REBOOT, null: absent; text: the box shown, empty: none.
     const struct { const char *switches, *reboot; bool restartNeeded; DWORD result; const char* text; } rows[] = {
-        {"", nullptr, false, 0, kDoneText},
-        {"", "1", false, 3010, kRestartText},
-        {"", nullptr, true, 3010, kRestartText},
-        {"", "1 ", false, 0, kDoneText},
-        {"/nr", "1", false, 3010, ""},      // no question, the result still says it
-        {"/nr", "0", false, 0, kDoneText},  // "/nr" keeps the success message
-        {"/s", "1", false, 3010, ""},
+        {"", nullptr, false, 0, kDoneText}, {"", "1", false, 3010, kRestartText}, {"", "1 ", false, 0, kDoneText},
+        {"", nullptr, true, 3010, kRestartText}, {"/s", "1", false, 3010, ""},
+        // "/nr": no question, the result still says it; the success message stays.
+        {"/nr", "1", false, 3010, ""}, {"/nr", "0", false, 0, kDoneText},
     };
     TempPhase phase("decision");
     for (const auto& row : rows) {

@@ -59,8 +59,6 @@ struct Upgrade {
     SampleProduct product;
 };
 
-std::string Recorded(const std::string& standIn) { return ReadFile(standIn + ".cmdline"); }
-
 TEST(SelfRegistration, ARecordedInstallationIsRemovedInProcessWithoutALookup)
 {
     Upgrade upgrade("recorded", "KSTestRecorded", "Recorded", "Recorded En");
@@ -77,7 +75,7 @@ TEST(SelfRegistration, ARecordedInstallationIsRemovedInProcessWithoutALookup)
     const std::vector<std::string> log = upgrade.product.LogEntries();
     EXPECT_EQ(CountEntries(log, "INFO Command line = /leavelogs /install \"/cfg=" + oldCfg + "\""), 1u);
     EXPECT_EQ(CountEntries(log, kNotFound) + CountEntries(log, kException), 0u);
-    EXPECT_EQ(Recorded(standIn), "");
+    EXPECT_EQ(ReadFile(standIn + ".cmdline"), "");
     EXPECT_TRUE(FileExists(standIn));
     // Removed in install mode: the old folder goes, this module stays and nothing waits
     // for a restart.
@@ -134,7 +132,7 @@ TEST(SelfRegistration, WithoutARecordTheCandidateNamesAreTriedInOrder)
         for (const auto& standIn : standIns) {
             SCOPED_TRACE(standIn.first);
             const bool ran = row.ran && standIn.first == row.ran;
-            EXPECT_EQ(Recorded(standIn.second), ran ? standIn.second + " /install" : "");
+            EXPECT_EQ(ReadFile(standIn.second + ".cmdline"), ran ? standIn.second + " /install" : "");
             // The old uninstall program that ran is deleted afterwards.
             EXPECT_EQ(FileExists(standIn.second), !ran);
         }
@@ -172,7 +170,7 @@ TEST(SelfRegistration, OldLogsGoOnlyAfterTheOldUninstallerRan)
         // A quoted command names no file: the program stays and the log says so.
         EXPECT_EQ(CountEntries(upgrade.product.LogEntries(), "WARNING Cannot delete " + command), row.quoted ? 1u : 0u);
         if (row.canStart) {
-            EXPECT_EQ(Recorded(standIn), command + " /install");
+            EXPECT_EQ(ReadFile(standIn + ".cmdline"), command + " /install");
             EXPECT_EQ(FileExists(standIn), row.quoted);
         }
         RemoveTreeWithin(velm, profile);  // the test's own files below the profile

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
-
 #include <functional>
 #include <map>
 
@@ -49,39 +47,35 @@ TEST(FirstPhase, EarlyStopsChangeNothing)
     ProductFixture product("fp_early");
     const std::string sentinel = product.Folder().MakeFile("prod\\keep.txt");
     SetStringValue(HKEY_CURRENT_USER, kRun, kUniqueName, "agent.exe");
-    // answer: to the question, 0: no box may appear.
-    const struct { const char* cfg; bool silent; UINT answer; DWORD result; const char* message; } rows[] = {
-        {"[General]\nLogDir=kstest_fp\nObjectPrefix=KSTestFirstPhase\n[]\n", false, 0, 1011,
+    constexpr char kQuestion[] =
+        "KSTest Uninstall|Are you sure you want to completely remove the KSTest application and all of its components?";
+    // answer: to the question, 0: no box may appear. The last row takes the resources
+    // from the test program, which has neither the strings nor the dialog: the question
+    // still comes (without text), the dialog cannot be made and the phase stops with 1420.
+    const struct { const char* cfg; UINT answer; DWORD result; const char* question; const char* message; } rows[] = {
+        {"[General]\nLogDir=kstest_fp\nObjectPrefix=KSTestFirstPhase\n[]\n", 0, 1011, "",
          "Could not get install path from the registry."},
-        {kPlainCfg, false, IDNO, 1223, ""},
+        {kPlainCfg, IDNO, 1223, kQuestion, ""},
+        {kPlainCfg, IDYES, 1420, "|", ""},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.cfg);
-        product.Configure(row.cfg, row.silent);
+        SCOPED_TRACE(row.result);
+        product.Configure(row.cfg, false);
+        if (row.result == 1420)
+            g_hModule = GetModuleHandleA(nullptr);
         std::string question;
         Thread answerer([&] { AnswerQuestion(row.answer ? row.answer : IDCANCEL, row.answer ? 10000 : 300, &question); });
         EXPECT_EQ(KSRemove::UninstallFirstPhase(), row.result);
         answerer.Join();
-        EXPECT_EQ(question, row.answer ? "KSTest Uninstall|Are you sure you want to completely remove the KSTest "
-                                         "application and all of its components?"
-                                       : "");
+        EXPECT_EQ(question, row.question);
         EXPECT_EQ(g_UninstallOptions.errorMessage, row.message);
+        EXPECT_EQ(product.Logged("ERROR KSRemove::UninstallFirstPhase() - could not create progress dialog"),
+                  row.result == 1420);
         EXPECT_TRUE(FileExists(sentinel));
         EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRun, kUniqueName));
         EXPECT_EQ(Environment(kAppNameVariable), "");
     }
     DeleteValue(HKEY_CURRENT_USER, kRun, kUniqueName);
-
-    // The test program has neither the strings nor the dialog: the question still comes
-    // (without text), the dialog cannot be made and the phase stops with 1420.
-    product.Configure(kPlainCfg, false);
-    g_hModule = GetModuleHandleA(nullptr);
-    Thread answerer([] { AnswerQuestion(IDYES, 10000, nullptr); });
-    EXPECT_EQ(KSRemove::UninstallFirstPhase(), 1420u);
-    answerer.Join();
-    EXPECT_TRUE(product.Logged("ERROR KSRemove::UninstallFirstPhase() - could not create progress dialog"));
-    EXPECT_TRUE(FileExists(sentinel));
-    EXPECT_EQ(Environment(kAppNameVariable), "");
 }
 
 // Every step, checked at the stage that follows it: what must be done by then, and
@@ -110,9 +104,7 @@ TEST(FirstPhase, EveryStepHasRunByItsStageAndNoneBefore)
     SetStringValue(HKEY_LOCAL_MACHINE, kProductKey + "\\Sub", "v", "1");
     SetStringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", "x");
     SetStringValue(HKEY_LOCAL_MACHINE, kOldUninstallKey, "UninstallString", "x");
-    char programs[MAX_PATH] = {};
-    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, 2, FALSE));
-    const std::string group = std::string(programs) + "\\KSTest Group";
+    const std::string group = Environment("APPDATA") + "\\Microsoft\\Windows\\Start Menu\\Programs\\KSTest Group";
     MakeFile(group + "\\x.lnk");
     g_StopClientWaitMs = 1500;
 

@@ -41,15 +41,11 @@ TEST(StopCommands, EntriesInFileOrderThenTheModulesWithStopAll)
                       (command.isModule ? "|module" : ""));
     SetEnvironmentVariableA("KSTEST_SPACED", nullptr);
     // ModuleBrowser is missing: no attempt on the product folder itself.
+    // An unquoted reference with a space splits the path.
     const std::vector<std::string> expected = {
-        "C:\\Prod\\one.exe| a \"b c\"|keep",
-        "C:\\Prod\\two.exe| 2|delete",
-        "C:\\windows\\x\\t.exe| -quit now|delete",
-        "\\\\server\\share\\t.exe| /x|delete",
-        "C:\\Prod\\\\t.exe||delete",
-        "C:\\Sp| ace\\t.exe|delete",  // an unquoted reference with a space splits the path
-        "C:\\Sp ace\\t.exe|  x|delete",
-        "C:\\Prod\\agent.exe| /stopall|delete|module",
+        "C:\\Prod\\one.exe| a \"b c\"|keep", "C:\\Prod\\two.exe| 2|delete", "C:\\windows\\x\\t.exe| -quit now|delete",
+        "\\\\server\\share\\t.exe| /x|delete", "C:\\Prod\\\\t.exe||delete", "C:\\Sp| ace\\t.exe|delete",
+        "C:\\Sp ace\\t.exe|  x|delete", "C:\\Prod\\agent.exe| /stopall|delete|module",
         "C:\\Prod\\setup.exe| /stopall|delete|module",
     };
     EXPECT_EQ(got, expected);

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <map>
@@ -85,40 +84,37 @@ TEST(RemovalKeywords, EachKeywordAndTheirCombinations)
 TEST(RegistrySteps, RunValuesHookAndRegistrationsGoOthersStay)
 {
     ProductFixture product("reg");
-    const std::string run = kRunKeyPath;
-    const std::string services = kRunServicesKeyPath;
     const std::string productKey = std::string("SOFTWARE\\Velm\\VLUpdate\\") + kUniqueName;
     const std::string neighbour = "SOFTWARE\\Velm\\VLUpdate\\KSTestNeighbour";
     const std::string uninstall = std::string(kUninstallKeyPath) + "\\" + kUniqueName;
     const std::string old = std::string(kUninstallKeyPath) + "\\KSTestOld";
-    SetStringValue(HKEY_LOCAL_MACHINE, run, kUniqueName, "a");
-    SetStringValue(HKEY_CURRENT_USER, run, kUniqueName, "a");
-    SetStringValue(HKEY_LOCAL_MACHINE, services, kUniqueName, "a");
-    SetStringValue(HKEY_CURRENT_USER, run, "KSTestOther", "a");
-    SetStringValue(HKEY_LOCAL_MACHINE, productKey + "\\Deep\\Deeper", "v", "1");
-    for (const std::string& key : {neighbour, uninstall, old})
+    SetStringValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kUniqueName, "a");
+    SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName, "a");
+    SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKeyPath, kUniqueName, "a");
+    SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, "KSTestOther", "a");
+    for (const std::string& key : {productKey + "\\Deep\\Deeper", neighbour, uninstall, old})
         SetStringValue(HKEY_LOCAL_MACHINE, key, "v", "1");
 
     // Install mode keeps every Run value; the browser value goes only when it names the browser.
-    SetStringValue(HKEY_CURRENT_USER, run, kBrowserRunValue, "C:\\other\\viewer.exe");
+    SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, kBrowserRunValue, "C:\\other\\viewer.exe");
     product.Configure("[General]\nModuleBrowser=browser.exe\n[]\n[Uninstall]\n[Registry]\n"
                       "OldUninstallRegName=KSTestOld\n[]\n[]\n", true);
     g_UninstallOptions.installMode = true;
     RemoveRunEntries(kUniqueName);
-    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, run, kUniqueName));
-    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, run, kUniqueName));
+    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kRunKeyPath, kUniqueName));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName));
     g_UninstallOptions.installMode = false;
     RemoveRunEntries(kUniqueName);
-    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, run, kUniqueName));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKeyPath, kUniqueName));
     // The users' values go through the profile list, which Wine has only in the NT place.
-    EXPECT_FALSE(IsWindowsNT() && ValueExists(HKEY_CURRENT_USER, run, kUniqueName));
-    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, run, "KSTestOther"));
-    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, run, kBrowserRunValue));
+    EXPECT_FALSE(IsWindowsNT() && ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRunKeyPath, "KSTestOther"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kBrowserRunValue));
     // RunServices belongs to the 95/98/Me family only.
-    EXPECT_EQ(ValueExists(HKEY_LOCAL_MACHINE, services, kUniqueName), IsWindowsNT());
-    SetStringValue(HKEY_CURRENT_USER, run, kBrowserRunValue, "\"C:\\Prod\\browser.exe\" /startup");
+    EXPECT_EQ(ValueExists(HKEY_LOCAL_MACHINE, kRunServicesKeyPath, kUniqueName), IsWindowsNT());
+    SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, kBrowserRunValue, "\"C:\\Prod\\browser.exe\" /startup");
     RemoveRunEntries(kUniqueName);
-    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, run, kBrowserRunValue));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kBrowserRunValue));
     EXPECT_TRUE(product.Logged("INFO Found VLUpdateKestrel in HKCU\\...\\Run"));
     RemoveRunEntries(kUniqueName);  // a missing value or key is no error
 
@@ -147,19 +143,17 @@ TEST(RegistrySteps, RunValuesHookAndRegistrationsGoOthersStay)
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, old));
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, old.c_str());
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, neighbour.c_str());
-    DeleteValue(HKEY_LOCAL_MACHINE, services, kUniqueName);
-    DeleteValue(HKEY_CURRENT_USER, run, "KSTestOther");
-    DeleteValue(HKEY_CURRENT_USER, run, kUniqueName);
+    DeleteValue(HKEY_LOCAL_MACHINE, kRunServicesKeyPath, kUniqueName);
+    DeleteValue(HKEY_CURRENT_USER, kRunKeyPath, "KSTestOther");
+    DeleteValue(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName);
 }
 
 TEST(StartMenuRemoval, TheGroupGoesTheProgramsFoldersStay)
 {
     ProductFixture product("startmenu");
-    char common[MAX_PATH] = {}, user[MAX_PATH] = {};
-    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, common, CSIDL_COMMON_PROGRAMS, FALSE));
-    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, user, CSIDL_PROGRAMS, FALSE));
     const std::string canary = "kstest_" + ExeTitle() + "_canary.txt";
-    const std::string folders[] = {common, user};
+    const std::string folders[] = {"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs",
+                                   Environment("APPDATA") + "\\Microsoft\\Windows\\Start Menu\\Programs"};
     for (const std::string& folder : folders) {
         WriteFile(folder + "\\" + canary, "canary");
         MakeFile(folder + "\\KSTest Group\\app.lnk");
