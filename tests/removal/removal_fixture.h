@@ -86,10 +86,7 @@ inline std::vector<std::string> LinkedLogEntries() { return LogEntriesIn(StartLi
 // Sets a variable of this process's environment (null: removes it) and puts the old
 // value back at the end (an empty one as absent).
 struct ScopedEnv {
-    ScopedEnv(const char* name, const char* value) : name(name), old(Environment(name))
-    {
-        SetEnvironmentVariableA(name, value);
-    }
+    ScopedEnv(const char* name, const char* value) : name(name), old(Environment(name)) { SetEnvironmentVariableA(name, value); }
     ~ScopedEnv() { SetEnvironmentVariableA(name.c_str(), old.empty() ? nullptr : old.c_str()); }
     const std::string name, old;
 };
@@ -106,11 +103,7 @@ public:
         CopyFileA(ModuleUnderTest::Path().c_str(), folder_.MakeFolder("prog dir").append("\\KSInst.dll").c_str(), FALSE);
         folder_.MakeFile("tmp\\KSInst.log", kLogHeader);
     }
-    ~SampleProduct()
-    {
-        Unload();
-        ClearHandOver();
-    }
+    ~SampleProduct() { Unload(); ClearHandOver(); }
 
     const ScratchFolder& Folder() const { return folder_; }
     std::string ProductFolder() const { return folder_ / "prog dir"; }

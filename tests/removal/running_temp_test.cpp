@@ -17,20 +17,16 @@ constexpr char kRestartText[] =
     "click Cancel.";
 constexpr char kDoneText[] = "Temp App was uninstalled successfully.";
 
-// The sample product with the running-temp phase's application name in the environment.
-struct TempPhase {
-    explicit TempPhase(const char* name) : product(name) {}
-    // One run of the phase in this process, with the module-wide restart flag as given.
-    // The log of the linked code collects the entries of every run.
-    DWORD Run(const char* switches, bool restartNeeded = false, HMODULE module = nullptr)
-    {
-        StartLinkedLog();
-        RestartNeeded = restartNeeded;
-        return UninstallMain(module ? module : product.Load(), 0, switches, SW_SHOWNORMAL);
-    }
-    SampleProduct product;
-    const ScopedEnv appName{"KSREMOVE_APPNAME", "Temp App"};
-};
+// One run of the phase in this process, with its application name in the environment
+// and the module-wide restart flag as given. The log of the linked code collects the
+// entries of every run.
+DWORD RunTempPhase(HMODULE module, const char* switches, bool restartNeeded = false)
+{
+    const ScopedEnv appName("KSREMOVE_APPNAME", "Temp App");
+    StartLinkedLog();
+    RestartNeeded = restartNeeded;
+    return UninstallMain(module, 0, switches, SW_SHOWNORMAL);
+}
 
 TEST(RunningTemp, TheRestartDecisionAndWhatTheUserSees)
 {
@@ -41,13 +37,13 @@ TEST(RunningTemp, TheRestartDecisionAndWhatTheUserSees)
         // "/nr": no question, the result still says it; the success message stays.
         {"/nr", "1", false, 3010, ""}, {"/nr", "0", false, 0, kDoneText},
     };
-    TempPhase phase("decision");
+    SampleProduct product("decision");
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.switches) + " reboot=" + (row.reboot ? row.reboot : "(none)"));
         const ScopedEnv reboot("KSREMOVE_REBOOT", row.reboot);
         // The restart question is always answered Cancel: OK would restart the prefix.
         BoxAnswerer box(kCaption, IDCANCEL);
-        EXPECT_EQ(phase.Run(row.switches, row.restartNeeded), row.result);
+        EXPECT_EQ(RunTempPhase(product.Load(), row.switches, row.restartNeeded), row.result);
         box.Stop();
         EXPECT_EQ(box.Text(), row.text);
     }
@@ -57,14 +53,14 @@ TEST(RunningTemp, TheRestartDecisionAndWhatTheUserSees)
 // all the same, and the restart question follows.
 TEST(RunningTemp, AFileInUseIsScheduledAndAsksForARestart)
 {
-    TempPhase phase("in_use");
-    const std::string file = phase.product.Folder().MakeFile("old\\KSInst.dll");
-    const std::string folder = phase.product.Folder() / "old";
+    SampleProduct product("in_use");
+    const std::string file = product.Folder().MakeFile("old\\KSInst.dll");
+    const std::string folder = product.Folder() / "old";
     const ScopedEnv delFile("KSREMOVE_DELFILE", file.c_str()), delDir("KSREMOVE_DELDIR", folder.c_str());
     FileHolder holder(file);
     ASSERT_TRUE(holder.Holding());
     BoxAnswerer box(kCaption, IDCANCEL);
-    EXPECT_EQ(phase.Run(""), 3010u);
+    EXPECT_EQ(RunTempPhase(product.Load(), ""), 3010u);
     EXPECT_EQ(box.Stop(), std::vector<std::string>{kRestartText});
     const std::vector<std::string> pending = PendingDeletionsBelow(folder);
     for (const std::string& path : {file, folder}) {
@@ -86,14 +82,14 @@ TEST(RunningTemp, ProtectedHandOverPathsAreRefused)
         {"KSREMOVE_DELDIR", "C:\\users\\root", "C:\\users\\root"}, {"KSREMOVE_DELFILE", win, win},
         {"KSREMOVE_DELFILE", win + "\\win.ini", win}, {"KSREMOVE_DELFILE", "C:\\users\\root\\..", "C:\\users"},
     };
-    TempPhase phase("protected");
+    SampleProduct product("protected");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
         const ScopedEnv variable(row.variable, row.path.c_str());
         const std::vector<std::string> before = FolderNames(row.watched);
         const size_t pendingBefore = PendingDeletionsBelow(row.watched).size();
         ASSERT_FALSE(before.empty());
-        EXPECT_EQ(phase.Run("/s"), 0u);
+        EXPECT_EQ(RunTempPhase(product.Load(), "/s"), 0u);
         EXPECT_EQ(FolderNames(row.watched), before);
         EXPECT_EQ(CountEntries(LinkedLogEntries(),
                                "WARNING KSRemove::UninstallRunningTemp() - should not delete '" + row.path + "'"),
@@ -107,19 +103,19 @@ TEST(RunningTemp, ProtectedHandOverPathsAreRefused)
 // counts as such a copy; "/install" keeps even a copy.
 TEST(RunningTemp, TheTemporaryCopyIsScheduledWithoutARestart)
 {
-    TempPhase phase("own_copy");
-    const std::string tmp = phase.product.TempFolder();
+    SampleProduct product("own_copy");
+    const std::string tmp = product.TempFolder();
     const ScopedEnv tmpVariable("TMP", tmp.c_str()), tempVariable("TEMP", tmp.c_str());
     const struct { std::string copy; const char* switches; bool scheduled; } rows[] = {
         {tmp + "\\KSR1F.tmp", "/s", true}, {tmp + "\\ksr20.TMP", "/s", true}, {tmp + "\\KSInst.tmp", "/s", false},
-        {phase.product.ProductFolder() + "\\KSR21.tmp", "/s", false}, {tmp + "\\KSR30.tmp", "/install", false},
+        {product.ProductFolder() + "\\KSR21.tmp", "/s", false}, {tmp + "\\KSR30.tmp", "/install", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.copy);
-        ASSERT_TRUE(CopyFileA(phase.product.ModulePath().c_str(), row.copy.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(product.ModulePath().c_str(), row.copy.c_str(), FALSE));
         HMODULE copy = LoadLibraryA(row.copy.c_str());
         ASSERT_NE(copy, nullptr);
-        EXPECT_EQ(phase.Run(row.switches, false, copy), 0u);
+        EXPECT_EQ(RunTempPhase(copy, row.switches), 0u);
         FreeLibrary(copy);
         EXPECT_EQ(PendingDeletionsBelow(row.copy).size(), row.scheduled ? 1u : 0u);
     }

@@ -106,10 +106,10 @@ TEST(SelfRegistration, WithoutARecordTheCandidateNamesAreTriedInOrder)
         {"title j", "Title J", {}, {}, 3, nullptr, false},  // titles compare with case: both are tried
         {"Missing", nullptr, {}, {}, 2, nullptr, true},  // the English title defaults to the title
     };
+    ForgetKey(kUninstallList + "VLAgent");  // listed by one row only, and deleted after it
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
         Upgrade upgrade("candidates", "KSTestCandidates", row.title, row.enTitle);
-        ForgetKey(kUninstallList + "VLAgent");
         std::list<MachineKey> keys;
         if (row.record)
             keys.emplace_back(kProductKey + "KSTestCandidates", "Version", "1");
@@ -136,7 +136,6 @@ TEST(SelfRegistration, WithoutARecordTheCandidateNamesAreTriedInOrder)
             // The old uninstall program that ran is deleted afterwards.
             EXPECT_EQ(FileExists(standIn.second), !ran);
         }
-        ForgetKey(kUninstallList + "VLAgent");
     }
 }
 

@@ -13,7 +13,6 @@
 namespace kstest {
 namespace {
 
-const std::string kRun = kRunKeyPath;
 const std::string kProductKey = std::string("SOFTWARE\\Velm\\VLUpdate\\") + kUniqueName;
 const std::string kUninstallKey = std::string(kUninstallKeyPath) + "\\" + kUniqueName;
 const std::string kOldUninstallKey = std::string(kUninstallKeyPath) + "\\KSTestOldRegistration";
@@ -46,7 +45,7 @@ TEST(FirstPhase, EarlyStopsChangeNothing)
 {
     ProductFixture product("fp_early");
     const std::string sentinel = product.Folder().MakeFile("prod\\keep.txt");
-    SetStringValue(HKEY_CURRENT_USER, kRun, kUniqueName, "agent.exe");
+    SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName, "agent.exe");
     constexpr char kQuestion[] =
         "KSTest Uninstall|Are you sure you want to completely remove the KSTest application and all of its components?";
     // answer: to the question, 0: no box may appear. The last row takes the resources
@@ -72,10 +71,10 @@ TEST(FirstPhase, EarlyStopsChangeNothing)
         EXPECT_EQ(product.Logged("ERROR KSRemove::UninstallFirstPhase() - could not create progress dialog"),
                   row.result == 1420);
         EXPECT_TRUE(FileExists(sentinel));
-        EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRun, kUniqueName));
+        EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName));
         EXPECT_EQ(Environment(kAppNameVariable), "");
     }
-    DeleteValue(HKEY_CURRENT_USER, kRun, kUniqueName);
+    DeleteValue(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName);
 }
 
 // Every step, checked at the stage that follows it: what must be done by then, and
@@ -97,9 +96,9 @@ TEST(FirstPhase, EveryStepHasRunByItsStageAndNoneBefore)
         "[Stop]\nAgentDoNotDelete=keepme.exe a \"b c\"\nplain=stopper.exe\nslow=ignore_me.exe -quit\n[]\n"
         "[Registry]\nOldUninstallRegName=KSTestOldRegistration\n[]\n[]\n",
         false);
-    SetStringValue(HKEY_LOCAL_MACHINE, kRun, kUniqueName, "agent.exe");
-    SetStringValue(HKEY_CURRENT_USER, kRun, kUniqueName, "agent.exe");
-    SetStringValue(HKEY_CURRENT_USER, kRun, kBrowserRunValue, "\"" + prod + "\\browser.exe\" /startup");
+    SetStringValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kUniqueName, "agent.exe");
+    SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName, "agent.exe");
+    SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, kBrowserRunValue, "\"" + prod + "\\browser.exe\" /startup");
     SetStringValue(HKEY_LOCAL_MACHINE, kShellExecuteHooksKeyPath, kShellExecuteHookValue, "hook");
     SetStringValue(HKEY_LOCAL_MACHINE, kProductKey + "\\Sub", "v", "1");
     SetStringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", "x");
@@ -115,9 +114,9 @@ TEST(FirstPhase, EveryStepHasRunByItsStageAndNoneBefore)
             keptArguments = ReadFile(prod + "\\keepme.exe.cmdline");
         std::string facts;
         auto note = [&](const char* name, bool value) { facts += std::string(value ? "+" : "-") + name + " "; };
-        note("run", ValueExists(HKEY_LOCAL_MACHINE, kRun, kUniqueName) ||
-                        ValueExists(HKEY_CURRENT_USER, kRun, kUniqueName) ||
-                        ValueExists(HKEY_CURRENT_USER, kRun, kBrowserRunValue));
+        note("run", ValueExists(HKEY_LOCAL_MACHINE, kRunKeyPath, kUniqueName) ||
+                        ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName) ||
+                        ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kBrowserRunValue));
         note("group", FolderExists(group));
         note("agentStopped", ReadFile(prod + "\\agent.exe.cmdline").find("/stopall") != std::string::npos);
         note("first", FileExists(prod + "\\first.txt"));

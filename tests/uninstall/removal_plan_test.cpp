@@ -87,9 +87,6 @@ TEST(RemovalEntries, PlanListsOnlyTheSectionsOwnEntriesAndPlacesTheFourthStage)
     }
     SetEnvironmentVariableA("KSTEST_DIR", nullptr);
     EXPECT_FALSE(PlanRemovalEntries(Parse("[General]\n[]\n"), kProduct, "C:\\sys\\", "").hasSection);
-    const RemovalPlan one = PlanRemovalEntries(Parse("[Uninstall]\none=\n[]\n"), kProduct, "C:\\sys\\", "");
-    EXPECT_EQ(one.entries.size(), 1u);
-    EXPECT_EQ(one.StageIndex(), 0u);
 }
 
 }  // namespace
