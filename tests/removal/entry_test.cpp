@@ -5,22 +5,15 @@
 
 #include <gtest/gtest.h>
 
+namespace kstest {
 namespace {
-
-using kstest::BoxAnswerer;
-using kstest::CountEntries;
-using kstest::SampleProduct;
 
 TEST(UninstallEntry, CompletesTheCommandLineWithTheConfigurationBesideTheModule)
 {
     SampleProduct product("completion");
     const std::string cfg = product.ProductFolder() + "\\KSCommon.cfg";  // does not exist
-    const struct {
-        const char* given;
-        std::string completed;
-        std::string cfgRead;  // the configuration the uninstaller then tried
-        const char* error;    // why it could not be read
-    } rows[] = {
+    // cfgRead: the configuration the uninstaller then tried, error: why it could not be read.
+    const struct { const char* given; std::string completed; std::string cfgRead; const char* error; } rows[] = {
         {"", " \"/cfg=" + cfg + "\"", cfg, "0x2"},
         {nullptr, " \"/cfg=" + cfg + "\"", cfg, "0x2"},
         {"/s /cfg=C:\\kstest\\none\\own.cfg", "/s /cfg=C:\\kstest\\none\\own.cfg", "C:\\kstest\\none\\own.cfg", "0x3"},
@@ -31,40 +24,34 @@ TEST(UninstallEntry, CompletesTheCommandLineWithTheConfigurationBesideTheModule)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.completed);
-        kstest::WriteFile(product.TempFolder() + "\\KSInst.log", "ERRORS_ONLY=0\nMAX_SIZE=0\nAPPEND=1\n");
+        WriteFile(product.TempFolder() + "\\KSInst.log", kLogHeader);
         std::string line = row.given ? row.given : "";
         product.Export<void(WINAPI*)(HWND, HINSTANCE, char*, int)>("ExUninstall")(
             nullptr, nullptr, row.given ? &line[0] : nullptr, SW_SHOWNORMAL);
         product.Unload();
-        const std::vector<std::string> expected = {
-            "INFO Command line = " + row.completed,
-            "ERROR KSRemove::Uninstall() - could not read cfg file " + row.cfgRead + ". " + row.error,
-        };
-        EXPECT_EQ(product.LogEntries(), expected);
+        EXPECT_EQ(product.LogEntries(), std::vector<std::string>({"INFO Command line = " + row.completed,
+                                                                  "ERROR KSRemove::Uninstall() - could not read cfg file " +
+                                                                      row.cfgRead + ". " + row.error}));
     }
 }
 
 // The guard's event held by another program: signalled by an installer, not signalled
 // by an uninstaller. The two-phase course stops with the guard's message (none when
-// silent); one-process and install mode take no guard and go on to the first phase.
+// silent); one-process and install mode take no guard and go on to the first phase,
+// which stops at once (the product has no folder to remove).
 TEST(UninstallEntry, TheInstallerGuardStopsOnlyTheTwoPhaseCourse)
 {
-    const struct {
-        bool signalled;
-        const char* switches;
-        bool stopped;
-        const char* message;  // null: no box
-    } rows[] = {
+    // message: the text of the box shown, empty: none.
+    const struct { bool signalled; const char* switches; bool stopped; const char* message; } rows[] = {
         {true, "", true, "An installation is running. Please complete the installation before uninstalling Guarded App."},
         {false, "", true, "Another uninstall is running. Please complete the uninstall before uninstalling Guarded App."},
-        {true, "/s", true, nullptr},
-        {true, "/oneprocess", false, nullptr},
-        {false, "/install", false, nullptr},
+        {true, "/s", true, ""},
+        {true, "/oneprocess", false, "Could not get install path from the registry."},
+        {false, "/install", false, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.switches) + (row.signalled ? " installer" : " uninstaller"));
         SampleProduct product("guard");
-        // No "Path": a first phase that runs stops at once and removes nothing.
         product.WriteCfg("KSCommon.cfg", "[General]\nAppTitle=Guarded App\n");
         HANDLE guard = CreateEventA(nullptr, TRUE, row.signalled, "Global\\Velm:VLAgent:InstallerEvent");
         ASSERT_NE(guard, nullptr);
@@ -72,20 +59,13 @@ TEST(UninstallEntry, TheInstallerGuardStopsOnlyTheTwoPhaseCourse)
         EXPECT_TRUE(product.RunThroughHost(row.switches));
         box.Stop();
         CloseHandle(guard);
-        if (row.message) {
-            EXPECT_EQ(box.Text(), row.message);
-        } else if (row.stopped || strstr(row.switches, "/install")) {
-            EXPECT_EQ(box.Text(), "");
-        } else {
-            // The first phase's own message: the product has no folder to remove.
-            EXPECT_NE(box.Text(), "");
-            EXPECT_EQ(box.Text().find("Please complete"), std::string::npos) << box.Text();
-        }
+        EXPECT_EQ(box.Text(), row.message);
         EXPECT_EQ(CountEntries(product.LogEntries(), "ERROR Another install / uninstall is in progress"),
                   row.stopped ? 1u : 0u);
         EXPECT_TRUE(product.RunningTempCopies().empty());
-        EXPECT_TRUE(kstest::FileExists(product.ModulePath()));
+        EXPECT_TRUE(FileExists(product.ModulePath()));
     }
 }
 
 }  // namespace
+}  // namespace kstest

@@ -11,10 +11,10 @@
 
 #include <windows.h>
 
+#include <shlwapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,8 +26,7 @@ constexpr char kLogHeader[] = "ERRORS_ONLY=0\nMAX_SIZE=0\nAPPEND=1\n";
 // most `timeoutMs` each; false when one of them did not end.
 inline bool RunAndWait(std::string line, DWORD timeoutMs, bool children)
 {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
+    STARTUPINFOA startup = {sizeof(startup)};
     PROCESS_INFORMATION info = {};
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
@@ -35,8 +34,7 @@ inline bool RunAndWait(std::string line, DWORD timeoutMs, bool children)
     bool ended = WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
     CloseHandle(info.hProcess);
     HANDLE snapshot = children ? CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0) : INVALID_HANDLE_VALUE;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
+    PROCESSENTRY32 entry = {sizeof(entry)};
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
         HANDLE child = entry.th32ParentProcessID == info.dwProcessId
                            ? OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID) : nullptr;
@@ -49,15 +47,13 @@ inline bool RunAndWait(std::string line, DWORD timeoutMs, bool children)
     return ended;
 }
 
-// The names in `folder` that begin with `prefix` and end with `suffix` (case ignored).
-inline std::vector<std::string> NamesLike(const std::string& folder, const char* prefix, const char* suffix)
+// The paths of the names in `folder` that match `pattern` ("*" and "?", case ignored).
+inline std::vector<std::string> NamesLike(const std::string& folder, const char* pattern)
 {
     std::vector<std::string> names;
-    for (const std::string& name : FolderNames(folder)) {
-        if (name.size() >= strlen(prefix) + strlen(suffix) && !_strnicmp(name.c_str(), prefix, strlen(prefix)) &&
-            !_stricmp(name.c_str() + name.size() - strlen(suffix), suffix))
+    for (const std::string& name : FolderNames(folder))
+        if (PathMatchSpecA(name.c_str(), pattern))
             names.push_back(folder + "\\" + name);
-    }
     return names;
 }
 
@@ -65,7 +61,7 @@ inline std::vector<std::string> NamesLike(const std::string& folder, const char*
 inline std::vector<std::string> LogEntriesIn(const std::string& folder)
 {
     std::vector<std::string> entries;
-    for (const std::string& path : NamesLike(folder, "KSInst", ".log")) {
+    for (const std::string& path : NamesLike(folder, "KSInst*.log")) {
         const std::vector<std::string> found = LogEntriesOf(ReadFile(path));
         entries.insert(entries.end(), found.begin(), found.end());
     }
@@ -88,35 +84,11 @@ inline std::string StartLinkedLog()
 inline std::vector<std::string> LinkedLogEntries() { return LogEntriesIn(StartLinkedLog()); }
 
 // Sets a variable of this process's environment (null: removes it) and puts the old
-// value back at the end.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        char buffer[4096];
-        const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
-        had_ = length > 0 && length < sizeof(buffer);
-        old_.assign(buffer, had_ ? length : 0);
-        SetEnvironmentVariableA(name, value);
-    }
-    ~ScopedEnv() { SetEnvironmentVariableA(name_.c_str(), had_ ? old_.c_str() : nullptr); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_, old_;
-    bool had_ = false;
-};
-
-// Clears the uninstaller's hand-over variables now and again at the end.
-struct HandOverCleared {
-    HandOverCleared() { Clear(); }
-    ~HandOverCleared() { Clear(); }
-    static void Clear()
-    {
-        for (const char* name : {"KSREMOVE_APPNAME", "KSREMOVE_DELFILE", "KSREMOVE_DELDIR", "KSREMOVE_REBOOT"})
-            SetEnvironmentVariableA(name, nullptr);
-    }
+// value back at the end (an empty one as absent).
+struct ScopedEnv {
+    ScopedEnv(const char* name, const char* value) : name(name), old(Environment(name)) { SetEnvironmentVariableA(name, value); }
+    ~ScopedEnv() { SetEnvironmentVariableA(name.c_str(), old.empty() ? nullptr : old.c_str()); }
+    const std::string name, old;
 };
 
 // C:\kstest\<program>\<name>: the module copied to "prog dir\KSInst.dll" (a folder with a
@@ -127,12 +99,11 @@ class SampleProduct {
 public:
     explicit SampleProduct(const std::string& name) : folder_(name)
     {
+        ClearHandOver();
         CopyFileA(ModuleUnderTest::Path().c_str(), folder_.MakeFolder("prog dir").append("\\KSInst.dll").c_str(), FALSE);
         folder_.MakeFile("tmp\\KSInst.log", kLogHeader);
     }
-    ~SampleProduct() { Unload(); }
-    SampleProduct(const SampleProduct&) = delete;
-    SampleProduct& operator=(const SampleProduct&) = delete;
+    ~SampleProduct() { Unload(); ClearHandOver(); }
 
     const ScratchFolder& Folder() const { return folder_; }
     std::string ProductFolder() const { return folder_ / "prog dir"; }
@@ -175,14 +146,18 @@ public:
 
     // Every log entry written so far into tmp, file by file; the running-temp copies there.
     std::vector<std::string> LogEntries() const { return LogEntriesIn(TempFolder()); }
-    std::vector<std::string> RunningTempCopies() const { return NamesLike(TempFolder(), "KSR", ".tmp"); }
+    std::vector<std::string> RunningTempCopies() const { return NamesLike(TempFolder(), "KSR*.tmp"); }
 
 private:
-    HandOverCleared cleared_;
+    static void ClearHandOver()
+    {
+        for (const char* name : {"KSREMOVE_APPNAME", "KSREMOVE_DELFILE", "KSREMOVE_DELDIR", "KSREMOVE_REBOOT"})
+            SetEnvironmentVariableA(name, nullptr);
+    }
+
     ScratchFolder folder_;
     HMODULE module_ = nullptr;
 };
-
 // A thread that answers every message box with `caption` (of any process) until it is
 // stopped: Yes on a Yes/No box, `okCancelAnswer` on an OK/Cancel box (the restart
 // question: Cancel, since OK would restart the prefix), OK on an OK box.

@@ -8,12 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace kstest {
 namespace {
-
-using kstest::BoxAnswerer;
-using kstest::CountEntries;
-using kstest::SampleProduct;
-using kstest::ScopedEnv;
 
 constexpr char kCaption[] = "Temp App Uninstall";
 constexpr char kRestartText[] =
@@ -21,47 +17,35 @@ constexpr char kRestartText[] =
     "click Cancel.";
 constexpr char kDoneText[] = "Temp App was uninstalled successfully.";
 
-// The sample product with the running-temp phase's application name in the environment.
-struct TempPhase {
-    explicit TempPhase(const char* name) : product(name) {}
-    // One run of the phase in this process, with the module-wide restart flag as given.
-    // The log of the linked code collects the entries of every run.
-    DWORD Run(const char* switches, bool restartNeeded = false, HMODULE module = nullptr)
-    {
-        kstest::StartLinkedLog();
-        RestartNeeded = restartNeeded;
-        return UninstallMain(module ? module : product.Load(), 0, switches, SW_SHOWNORMAL);
-    }
-    SampleProduct product;
-    const ScopedEnv appName{"KSREMOVE_APPNAME", "Temp App"};
-};
+// One run of the phase in this process, with its application name in the environment
+// and the module-wide restart flag as given. The log of the linked code collects the
+// entries of every run.
+DWORD RunTempPhase(HMODULE module, const char* switches, bool restartNeeded = false)
+{
+    const ScopedEnv appName("KSREMOVE_APPNAME", "Temp App");
+    StartLinkedLog();
+    RestartNeeded = restartNeeded;
+    return UninstallMain(module, 0, switches, SW_SHOWNORMAL);
+}
 
 TEST(RunningTemp, TheRestartDecisionAndWhatTheUserSees)
 {
-    const struct {
-        const char* switches;
-        const char* reboot;  // KSREMOVE_REBOOT, null: absent
-        bool restartNeeded;
-        DWORD result;
-        const char* text;  // the box shown, null: none
-    } rows[] = {
-        {"", nullptr, false, 0, kDoneText},
-        {"", "1", false, 3010, kRestartText},
-        {"", nullptr, true, 3010, kRestartText},
-        {"", "1 ", false, 0, kDoneText},
-        {"/nr", "1", false, 3010, nullptr},  // no question, the result still says it
-        {"/nr", "0", false, 0, kDoneText},   // "/nr" keeps the success message
-        {"/s", "1", false, 3010, nullptr},
+    // reboot: KSREMOVE_REBOOT, null: absent; text: the box shown, empty: none.
+    const struct { const char *switches, *reboot; bool restartNeeded; DWORD result; const char* text; } rows[] = {
+        {"", nullptr, false, 0, kDoneText}, {"", "1", false, 3010, kRestartText}, {"", "1 ", false, 0, kDoneText},
+        {"", nullptr, true, 3010, kRestartText}, {"/s", "1", false, 3010, ""},
+        // "/nr": no question, the result still says it; the success message stays.
+        {"/nr", "1", false, 3010, ""}, {"/nr", "0", false, 0, kDoneText},
     };
-    TempPhase phase("decision");
+    SampleProduct product("decision");
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.switches) + " reboot=" + (row.reboot ? row.reboot : "(none)"));
         const ScopedEnv reboot("KSREMOVE_REBOOT", row.reboot);
         // The restart question is always answered Cancel: OK would restart the prefix.
         BoxAnswerer box(kCaption, IDCANCEL);
-        EXPECT_EQ(phase.Run(row.switches, row.restartNeeded), row.result);
+        EXPECT_EQ(RunTempPhase(product.Load(), row.switches, row.restartNeeded), row.result);
         box.Stop();
-        EXPECT_EQ(box.Text(), row.text ? row.text : "");
+        EXPECT_EQ(box.Text(), row.text);
     }
 }
 
@@ -69,58 +53,48 @@ TEST(RunningTemp, TheRestartDecisionAndWhatTheUserSees)
 // all the same, and the restart question follows.
 TEST(RunningTemp, AFileInUseIsScheduledAndAsksForARestart)
 {
-    TempPhase phase("in_use");
-    const std::string file = phase.product.Folder().MakeFile("old\\KSInst.dll");
-    const std::string folder = phase.product.Folder() / "old";
-    const ScopedEnv delFile("KSREMOVE_DELFILE", file.c_str());
-    const ScopedEnv delDir("KSREMOVE_DELDIR", folder.c_str());
-    kstest::FileHolder holder(file);
+    SampleProduct product("in_use");
+    const std::string file = product.Folder().MakeFile("old\\KSInst.dll");
+    const std::string folder = product.Folder() / "old";
+    const ScopedEnv delFile("KSREMOVE_DELFILE", file.c_str()), delDir("KSREMOVE_DELDIR", folder.c_str());
+    FileHolder holder(file);
     ASSERT_TRUE(holder.Holding());
     BoxAnswerer box(kCaption, IDCANCEL);
-    EXPECT_EQ(phase.Run(""), 3010u);
-    box.Stop();
-    EXPECT_EQ(box.Text(), kRestartText);
-    const std::vector<std::string> log = kstest::LinkedLogEntries();
-    for (const std::string& path : {file, folder})
-        EXPECT_EQ(CountEntries(log, "WARNING KSRemove::UninstallRunningTemp() - could not delete '" + path + "'"), 1u);
-    const std::vector<std::string> pending = kstest::PendingDeletionsBelow(folder);
-    for (const std::string& path : {file, folder})
-        EXPECT_NE(std::find(pending.begin(), pending.end(), path), pending.end()) << path;
+    EXPECT_EQ(RunTempPhase(product.Load(), ""), 3010u);
+    EXPECT_EQ(box.Stop(), std::vector<std::string>{kRestartText});
+    const std::vector<std::string> pending = PendingDeletionsBelow(folder);
+    for (const std::string& path : {file, folder}) {
+        const std::string warning = "WARNING KSRemove::UninstallRunningTemp() - could not delete '" + path + "'";
+        EXPECT_EQ(CountEntries(LinkedLogEntries(), warning), 1u);
+        EXPECT_GE(std::count(pending.begin(), pending.end(), path), 1) << path;
+    }
 }
 
 // Hand-over paths that name a protected folder, or a file lying directly in one, are
 // refused with the WARNING and nothing there changes.
 TEST(RunningTemp, ProtectedHandOverPathsAreRefused)
 {
-    const std::string win = kstest::WindowsFolder();
-    const struct {
-        const char* variable;
-        std::string path;
-        std::string watched;  // a folder whose entries must all stay
-    } rows[] = {
-        {"KSREMOVE_DELDIR", "C:\\", "C:"},
-        {"KSREMOVE_DELDIR", "C:", "C:"},
-        {"KSREMOVE_DELDIR", win + "\\", win},
-        {"KSREMOVE_DELDIR", "C:\\kstest\\..\\windows", win},
-        {"KSREMOVE_DELDIR", "C:\\users\\root", "C:\\users\\root"},
-        {"KSREMOVE_DELDIR", "C:\\users", "C:\\users"},
-        {"KSREMOVE_DELFILE", win + "\\win.ini", win},
-        {"KSREMOVE_DELFILE", win, win},
-        {"KSREMOVE_DELFILE", "C:\\users\\root\\..", "C:\\users"},
+    const std::string win = WindowsFolder();
+    // watched: a folder whose entries must all stay.
+    const struct { const char* variable; std::string path; std::string watched; } rows[] = {
+        {"KSREMOVE_DELDIR", "C:\\", "C:"}, {"KSREMOVE_DELDIR", "C:", "C:"}, {"KSREMOVE_DELDIR", win + "\\", win},
+        {"KSREMOVE_DELDIR", "C:\\kstest\\..\\windows", win}, {"KSREMOVE_DELDIR", "C:\\users", "C:\\users"},
+        {"KSREMOVE_DELDIR", "C:\\users\\root", "C:\\users\\root"}, {"KSREMOVE_DELFILE", win, win},
+        {"KSREMOVE_DELFILE", win + "\\win.ini", win}, {"KSREMOVE_DELFILE", "C:\\users\\root\\..", "C:\\users"},
     };
-    TempPhase phase("protected");
+    SampleProduct product("protected");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
         const ScopedEnv variable(row.variable, row.path.c_str());
-        const std::vector<std::string> before = kstest::FolderNames(row.watched);
-        const size_t pendingBefore = kstest::PendingDeletionsBelow(row.watched).size();
+        const std::vector<std::string> before = FolderNames(row.watched);
+        const size_t pendingBefore = PendingDeletionsBelow(row.watched).size();
         ASSERT_FALSE(before.empty());
-        EXPECT_EQ(phase.Run("/s"), 0u);
-        EXPECT_EQ(kstest::FolderNames(row.watched), before);
-        EXPECT_EQ(CountEntries(kstest::LinkedLogEntries(),
+        EXPECT_EQ(RunTempPhase(product.Load(), "/s"), 0u);
+        EXPECT_EQ(FolderNames(row.watched), before);
+        EXPECT_EQ(CountEntries(LinkedLogEntries(),
                                "WARNING KSRemove::UninstallRunningTemp() - should not delete '" + row.path + "'"),
                   1u);
-        EXPECT_EQ(kstest::PendingDeletionsBelow(row.watched).size(), pendingBefore);
+        EXPECT_EQ(PendingDeletionsBelow(row.watched).size(), pendingBefore);
     }
 }
 
@@ -129,29 +103,21 @@ TEST(RunningTemp, ProtectedHandOverPathsAreRefused)
 // counts as such a copy; "/install" keeps even a copy.
 TEST(RunningTemp, TheTemporaryCopyIsScheduledWithoutARestart)
 {
-    TempPhase phase("own_copy");
-    const std::string tmp = phase.product.TempFolder();
-    const ScopedEnv tmpVariable("TMP", tmp.c_str());
-    const ScopedEnv tempVariable("TEMP", tmp.c_str());
-    const struct {
-        std::string copy;
-        const char* switches;
-        bool scheduled;
-    } rows[] = {
-        {tmp + "\\KSR1F.tmp", "/s", true},
-        {tmp + "\\ksr20.TMP", "/s", true},
-        {tmp + "\\KSInst.tmp", "/s", false},
-        {phase.product.ProductFolder() + "\\KSR21.tmp", "/s", false},
-        {tmp + "\\KSR30.tmp", "/install", false},
+    SampleProduct product("own_copy");
+    const std::string tmp = product.TempFolder();
+    const ScopedEnv tmpVariable("TMP", tmp.c_str()), tempVariable("TEMP", tmp.c_str());
+    const struct { std::string copy; const char* switches; bool scheduled; } rows[] = {
+        {tmp + "\\KSR1F.tmp", "/s", true}, {tmp + "\\ksr20.TMP", "/s", true}, {tmp + "\\KSInst.tmp", "/s", false},
+        {product.ProductFolder() + "\\KSR21.tmp", "/s", false}, {tmp + "\\KSR30.tmp", "/install", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.copy);
-        ASSERT_TRUE(CopyFileA(phase.product.ModulePath().c_str(), row.copy.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(product.ModulePath().c_str(), row.copy.c_str(), FALSE));
         HMODULE copy = LoadLibraryA(row.copy.c_str());
         ASSERT_NE(copy, nullptr);
-        EXPECT_EQ(phase.Run(row.switches, false, copy), 0u);
+        EXPECT_EQ(RunTempPhase(copy, row.switches), 0u);
         FreeLibrary(copy);
-        EXPECT_EQ(kstest::PendingDeletionsBelow(row.copy).size(), row.scheduled ? 1u : 0u);
+        EXPECT_EQ(PendingDeletionsBelow(row.copy).size(), row.scheduled ? 1u : 0u);
     }
 }
 
@@ -165,10 +131,11 @@ TEST(RunningTemp, OneProcessRunsBothPhasesAndSchedulesTheLoadedModule)
     const std::string switches = "/oneprocess /s \"/cfg=" + product.ProductFolder() + "\\KSCommon.cfg\"";
     RestartNeeded = false;
     EXPECT_EQ(UninstallMain(product.Load(), 0, switches.c_str(), SW_SHOWNORMAL), 3010u);
-    EXPECT_FALSE(kstest::FolderExists(product.ProductFolder() + "\\data"));
-    const std::vector<std::string> pending = kstest::PendingDeletionsBelow(product.ProductFolder(), true);
+    EXPECT_FALSE(FolderExists(product.ProductFolder() + "\\data"));
+    const std::vector<std::string> pending = PendingDeletionsBelow(product.ProductFolder(), true);
     for (const std::string& path : {product.ModulePath(), product.ProductFolder()})
-        EXPECT_NE(std::find(pending.begin(), pending.end(), path), pending.end()) << path;
+        EXPECT_GE(std::count(pending.begin(), pending.end(), path), 1) << path;
 }
 
 }  // namespace
+}  // namespace kstest

@@ -6,16 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <shlwapi.h>
+#include <list>
 
-#include <memory>
-
+namespace kstest {
 namespace {
-
-using kstest::CountEntries;
-using kstest::SampleProduct;
-
-using RegisterFunction = HRESULT(WINAPI*)();
 
 const std::string kUninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::string kProductKey = "SOFTWARE\\Velm\\VLUpdate\\";
@@ -25,17 +19,12 @@ constexpr char kLocated[] = "INFO Command line = /leavelogs /install \"/cfg=\"";
 
 void ForgetKey(const std::string& path) { SHDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str()); }
 
-// A key of HKEY_LOCAL_MACHINE, deleted before and after; with `valueName`, the string
-// value set.
+// A string value in a key of HKEY_LOCAL_MACHINE; the key is deleted before and after.
 struct MachineKey {
-    MachineKey(const std::string& path, const char* valueName = nullptr, const std::string& value = "") : path(path)
+    MachineKey(const std::string& path, const char* name, const std::string& value) : path(path)
     {
         ForgetKey(path);
-        HKEY key = nullptr;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
-        RegCloseKey(key);
-        if (valueName)
-            kstest::SetStringValue(HKEY_LOCAL_MACHINE, path, valueName, value);
+        SetStringValue(HKEY_LOCAL_MACHINE, path, name, value);
     }
     ~MachineKey() { ForgetKey(path); }
     const std::string path;
@@ -46,12 +35,9 @@ struct MachineKey {
 struct Upgrade {
     Upgrade(const char* name, const char* prefix, const char* title, const char* enTitle) : product(name)
     {
-        std::string text = std::string("[General]\nObjectPrefix=") + prefix + "\n";
-        if (title)
-            text += std::string("AppTitle=") + title + "\n";
-        if (enTitle)
-            text += std::string("AppEnTitle=") + enTitle + "\n";
-        product.WriteCfg("KSInst.cfg", text);
+        product.WriteCfg("KSInst.cfg", std::string("[General]\nObjectPrefix=") + prefix + "\n" +
+                                           (title ? std::string("AppTitle=") + title + "\n" : "") +
+                                           (enTitle ? std::string("AppEnTitle=") + enTitle + "\n" : ""));
         ForgetKey(kProductKey + prefix);
     }
     // A stand-in old uninstaller: a copy of the helper under another name, which writes
@@ -59,27 +45,24 @@ struct Upgrade {
     std::string StandIn(std::string name) const
     {
         std::replace(name.begin(), name.end(), ' ', '_');
-        product.Folder().MakeFolder("old");
-        const std::string path = product.Folder() / ("old\\" + name + ".exe");
-        CopyFileA(kstest::HelperPath().c_str(), path.c_str(), FALSE);
+        const std::string path = product.Folder().MakeFolder("old") + "\\" + name + ".exe";
+        CopyFileA(HelperPath().c_str(), path.c_str(), FALSE);
         return path;
     }
     // DllRegisterServer's result; the module is unloaded so that its log is complete.
     HRESULT Register()
     {
-        const HRESULT result = product.Export<RegisterFunction>("DllRegisterServer")();
+        const HRESULT result = product.Export<HRESULT(WINAPI*)()>("DllRegisterServer")();
         product.Unload();
         return result;
     }
     SampleProduct product;
 };
 
-std::string Recorded(const std::string& standIn) { return kstest::ReadFile(standIn + ".cmdline"); }
-
 TEST(SelfRegistration, ARecordedInstallationIsRemovedInProcessWithoutALookup)
 {
     Upgrade upgrade("recorded", "KSTestRecorded", "Recorded", "Recorded En");
-    const kstest::ScratchFolder& folder = upgrade.product.Folder();
+    const ScratchFolder& folder = upgrade.product.Folder();
     const std::string oldFolder = folder.MakeFolder("old product");
     folder.MakeFile("old product\\data\\x.dat");
     const std::string oldCfg = folder.MakeFile(
@@ -92,13 +75,13 @@ TEST(SelfRegistration, ARecordedInstallationIsRemovedInProcessWithoutALookup)
     const std::vector<std::string> log = upgrade.product.LogEntries();
     EXPECT_EQ(CountEntries(log, "INFO Command line = /leavelogs /install \"/cfg=" + oldCfg + "\""), 1u);
     EXPECT_EQ(CountEntries(log, kNotFound) + CountEntries(log, kException), 0u);
-    EXPECT_EQ(Recorded(standIn), "");
-    EXPECT_TRUE(kstest::FileExists(standIn));
+    EXPECT_EQ(ReadFile(standIn + ".cmdline"), "");
+    EXPECT_TRUE(FileExists(standIn));
     // Removed in install mode: the old folder goes, this module stays and nothing waits
     // for a restart.
-    EXPECT_FALSE(kstest::FolderExists(oldFolder));
-    EXPECT_TRUE(kstest::FileExists(upgrade.product.ModulePath()));
-    EXPECT_TRUE(kstest::PendingDeletionsBelow(folder.Path()).empty());
+    EXPECT_FALSE(FolderExists(oldFolder));
+    EXPECT_TRUE(FileExists(upgrade.product.ModulePath()));
+    EXPECT_TRUE(PendingDeletionsBelow(folder.Path()).empty());
 }
 
 // No record (or one without its value, logged) sends the search to the uninstall list,
@@ -107,10 +90,8 @@ TEST(SelfRegistration, ARecordedInstallationIsRemovedInProcessWithoutALookup)
 TEST(SelfRegistration, WithoutARecordTheCandidateNamesAreTriedInOrder)
 {
     const struct {
-        const char* title;    // AppTitle, null: absent
-        const char* enTitle;  // AppEnTitle, null: absent
-        std::vector<const char*> listed;  // keys with a stand-in
-        std::vector<const char*> emptyCommand;
+        const char *title, *enTitle;                    // AppTitle, AppEnTitle; null: absent
+        std::vector<const char*> listed, emptyCommand;  // keys with a stand-in, with an empty command
         size_t notFound;  // lookups of a missing key
         const char* ran;  // the stand-in that ran, null: none
         bool record;      // the product's record is there, without its value
@@ -125,19 +106,20 @@ TEST(SelfRegistration, WithoutARecordTheCandidateNamesAreTriedInOrder)
         {"title j", "Title J", {}, {}, 3, nullptr, false},  // titles compare with case: both are tried
         {"Missing", nullptr, {}, {}, 2, nullptr, true},  // the English title defaults to the title
     };
+    ForgetKey(kUninstallList + "VLAgent");  // listed by one row only, and deleted after it
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
         Upgrade upgrade("candidates", "KSTestCandidates", row.title, row.enTitle);
-        ForgetKey(kUninstallList + "VLAgent");
-        std::unique_ptr<MachineKey> record(row.record ? new MachineKey(kProductKey + "KSTestCandidates") : nullptr);
-        std::vector<std::unique_ptr<MachineKey>> keys;
+        std::list<MachineKey> keys;
+        if (row.record)
+            keys.emplace_back(kProductKey + "KSTestCandidates", "Version", "1");
         std::vector<std::pair<std::string, std::string>> standIns;
         for (const char* name : row.listed) {
             standIns.emplace_back(name, upgrade.StandIn(std::string("uninst ") + name));
-            keys.emplace_back(new MachineKey(kUninstallList + name, "UninstallString", standIns.back().second));
+            keys.emplace_back(kUninstallList + name, "UninstallString", standIns.back().second);
         }
         for (const char* name : row.emptyCommand)
-            keys.emplace_back(new MachineKey(kUninstallList + name, "UninstallString", ""));
+            keys.emplace_back(kUninstallList + name, "UninstallString", "");
 
         EXPECT_EQ(upgrade.Register(), S_OK);
         const std::vector<std::string> log = upgrade.product.LogEntries();
@@ -150,11 +132,10 @@ TEST(SelfRegistration, WithoutARecordTheCandidateNamesAreTriedInOrder)
         for (const auto& standIn : standIns) {
             SCOPED_TRACE(standIn.first);
             const bool ran = row.ran && standIn.first == row.ran;
-            EXPECT_EQ(Recorded(standIn.second), ran ? standIn.second + " /install" : "");
+            EXPECT_EQ(ReadFile(standIn.second + ".cmdline"), ran ? standIn.second + " /install" : "");
             // The old uninstall program that ran is deleted afterwards.
-            EXPECT_EQ(kstest::FileExists(standIn.second), !ran);
+            EXPECT_EQ(FileExists(standIn.second), !ran);
         }
-        ForgetKey(kUninstallList + "VLAgent");
     }
 }
 
@@ -162,15 +143,11 @@ TEST(SelfRegistration, WithoutARecordTheCandidateNamesAreTriedInOrder)
 // each profile go once the old uninstaller ran; nothing goes when it could not start.
 TEST(SelfRegistration, OldLogsGoOnlyAfterTheOldUninstallerRan)
 {
-    char common[MAX_PATH] = {};
-    DWORD size = sizeof(common);
-    ASSERT_EQ(SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                          "Common AppData", nullptr, common, &size),
-              ERROR_SUCCESS);
-    const std::string profile = kstest::Environment("USERPROFILE");
-    ASSERT_FALSE(profile.empty());
-    const std::string logs = profile + "\\" + (strrchr(common, '\\') + 1) + "\\Velm\\VLUpdate\\Kestrel";
-    const char* const files[] = {"a.log", "b.exc", "keep.txt", "sub\\c.log"};
+    const std::string common = GetStringValue(
+        HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Common AppData");
+    const std::string profile = Environment("USERPROFILE");
+    ASSERT_FALSE(common.empty() || profile.empty());
+    const std::string velm = profile + common.substr(common.rfind('\\')) + "\\Velm", logs = velm + "\\VLUpdate\\Kestrel";
     const struct {
         bool canStart;
         bool quoted;
@@ -182,26 +159,22 @@ TEST(SelfRegistration, OldLogsGoOnlyAfterTheOldUninstallerRan)
         const std::string standIn = row.canStart ? upgrade.StandIn("old uninst") : upgrade.product.Folder() / "old\\none.exe";
         const std::string command = row.quoted ? "\"" + standIn + "\"" : standIn;
         const MachineKey listed(kUninstallList + "Old Logs", "UninstallString", command);
-        for (const char* file : files)
-            kstest::MakeFile(logs + "\\" + file, "old");
+        for (const char* file : {"a.log", "b.exc", "keep.txt", "sub\\c.log"})
+            MakeFile(logs + "\\" + file, "old");
 
         EXPECT_EQ(upgrade.Register(), row.result);
-        EXPECT_EQ(kstest::FileExists(logs + "\\a.log"), !row.canStart);
-        EXPECT_EQ(kstest::FileExists(logs + "\\b.exc"), !row.canStart);
-        EXPECT_TRUE(kstest::FileExists(logs + "\\keep.txt"));
-        EXPECT_TRUE(kstest::FileExists(logs + "\\sub\\c.log"));
+        EXPECT_EQ(FolderNames(logs), row.canStart ? std::vector<std::string>({"keep.txt", "sub"})
+                                                  : std::vector<std::string>({"a.log", "b.exc", "keep.txt", "sub"}));
+        EXPECT_TRUE(FileExists(logs + "\\sub\\c.log"));
         // A quoted command names no file: the program stays and the log says so.
         EXPECT_EQ(CountEntries(upgrade.product.LogEntries(), "WARNING Cannot delete " + command), row.quoted ? 1u : 0u);
         if (row.canStart) {
-            EXPECT_EQ(Recorded(standIn), command + " /install");
-            EXPECT_EQ(kstest::FileExists(standIn), row.quoted);
+            EXPECT_EQ(ReadFile(standIn + ".cmdline"), command + " /install");
+            EXPECT_EQ(FileExists(standIn), row.quoted);
         }
-        // The test's own files below the profile.
-        for (const char* file : files)
-            DeleteFileA((logs + "\\" + file).c_str());
-        for (std::string folder = logs + "\\sub"; folder.size() > profile.size(); folder.erase(folder.rfind('\\')))
-            RemoveDirectoryA(folder.c_str());
+        RemoveTreeWithin(velm, profile);  // the test's own files below the profile
     }
 }
 
 }  // namespace
+}  // namespace kstest

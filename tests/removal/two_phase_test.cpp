@@ -6,12 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace kstest {
 namespace {
-
-using kstest::BoxAnswerer;
-using kstest::CountEntries;
-using kstest::SampleProduct;
-using kstest::ScopedEnv;
 
 // The sample product with a data file and the configuration naming `title` and `more`.
 void Configure(const SampleProduct& product, const char* title, const std::string& more = "")
@@ -28,22 +24,22 @@ TEST(TwoPhase, ASilentRemovalLeavesOnlyTheTemporaryCopyUntilTheRestart)
     SampleProduct product("silent");
     const std::string probe = product.Folder() / "probe\\kshelper.exe", probed = product.Folder() / "probe\\guard.txt";
     product.Folder().MakeFolder("probe");
-    CopyFileA(kstest::HelperPath().c_str(), probe.c_str(), FALSE);
+    CopyFileA(HelperPath().c_str(), probe.c_str(), FALSE);
     Configure(product, "Silent App",
               "[Uninstall]\n[Stop]\nprobe=" + probe + " probe Global\\Velm:VLAgent:InstallerEvent " + probed + "\n[]\n[]\n");
     BoxAnswerer box("Silent App Uninstall", IDCANCEL);
     EXPECT_TRUE(product.RunThroughHost("/s"));
     EXPECT_EQ(box.Stop(), std::vector<std::string>());
-    EXPECT_FALSE(kstest::FolderExists(product.ProductFolder()));
-    EXPECT_EQ(kstest::ReadFile(probed), "held");
+    EXPECT_FALSE(FolderExists(product.ProductFolder()));
+    EXPECT_EQ(ReadFile(probed), "held");
     // Both processes ran with the same completed command line.
     const std::string line = "INFO Command line = /s \"/cfg=" + product.ProductFolder() + "\\KSCommon.cfg\"";
     EXPECT_EQ(CountEntries(product.LogEntries(), line), 2u);
 
     const std::vector<std::string> copies = product.RunningTempCopies();
     ASSERT_EQ(copies.size(), 1u);
-    EXPECT_EQ(kstest::PendingDeletionsBelow(product.TempFolder()), copies);
-    ASSERT_TRUE(kstest::SimulateRestart());
+    EXPECT_EQ(PendingDeletionsBelow(product.TempFolder()), copies);
+    ASSERT_TRUE(SimulateRestart());
     EXPECT_TRUE(product.RunningTempCopies().empty());
 }
 
@@ -55,19 +51,13 @@ TEST(TwoPhase, ALaunchThatFailsEndsWith1067)
     Configure(product, "Stranded App");
     const std::string missing = product.Folder() / "missing";
     const std::string switches = "/s \"/cfg=" + product.ProductFolder() + "\\KSCommon.cfg\"";
-    kstest::StartLinkedLog();
-    DWORD result = 0;
-    {
-        const ScopedEnv tmp("TMP", missing.c_str());
-        const ScopedEnv temp("TEMP", missing.c_str());
-        result = UninstallMain(product.Load(), 0, switches.c_str(), SW_SHOWNORMAL);
-    }
-    EXPECT_EQ(result, 1067u);
-    EXPECT_EQ(CountEntries(kstest::LinkedLogEntries(),
-                           "ERROR KSRemove::SwitchToRunningTemp() - could not create process, 0x", true),
-              1u);
-    EXPECT_TRUE(kstest::FileExists(product.ModulePath()));
-    EXPECT_FALSE(kstest::FolderExists(missing));
+    StartLinkedLog();
+    const ScopedEnv tmp("TMP", missing.c_str()), temp("TEMP", missing.c_str());
+    EXPECT_EQ(UninstallMain(product.Load(), 0, switches.c_str(), SW_SHOWNORMAL), 1067u);
+    const char error[] = "ERROR KSRemove::SwitchToRunningTemp() - could not create process, 0x";
+    EXPECT_EQ(CountEntries(LinkedLogEntries(), error, true), 1u);
+    EXPECT_TRUE(FileExists(product.ModulePath()));
+    EXPECT_FALSE(FolderExists(missing));
     EXPECT_TRUE(product.RunningTempCopies().empty());
     // The guard was given back: a new event of that name is the only one.
     HANDLE guard = CreateEventA(nullptr, TRUE, TRUE, "Global\\Velm:VLAgent:InstallerEvent");
@@ -76,3 +66,4 @@ TEST(TwoPhase, ALaunchThatFailsEndsWith1067)
 }
 
 }  // namespace
+}  // namespace kstest

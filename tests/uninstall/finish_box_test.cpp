@@ -11,11 +11,9 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace {
-
-// Whether this run reports the NT family from version 5 on, as the system says.
-bool WatchedSystem() { return kstest::NtFamily() && LOBYTE(LOWORD(GetVersion())) >= 5; }
 
 HWND WaitForBox(const char* caption)
 {
@@ -25,11 +23,6 @@ HWND WaitForBox(const char* caption)
 }
 
 bool IsTopmost(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
-
-bool InFrontWithin(HWND window, DWORD timeoutMs)
-{
-    return kstest::WaitUntil([&] { return GetForegroundWindow() == window; }, timeoutMs);
-}
 
 // A plain window class: a static control would let the mouse through to what lies below.
 HWND TopLevel(const char* title, int at, int size = 100)
@@ -67,50 +60,31 @@ LRESULT CALLBACK RecordClick(int code, WPARAM wParam, LPARAM lParam)
 }
 
 // A bordered pop-up on a thread of its own, pumping messages; its thread refuses
-// activation while g_refuseActivation is set and records clicks.
-class WindowThread {
-public:
-    WindowThread()
-        : thread_([this] {
-              const DWORD id = GetCurrentThreadId();
-              HHOOK cbt = SetWindowsHookExA(WH_CBT, &RefuseActivation, nullptr, id);
-              HHOOK mouse = SetWindowsHookExA(WH_MOUSE, &RecordClick, nullptr, id);
-              window_ = cbt && mouse ? TopLevel("KSInst watched window", 300, 200) : nullptr;
-              id_ = id;
-              SetEvent(ready_);
-              MSG message;
-              while (GetMessageA(&message, nullptr, 0, 0) > 0)
-                  DispatchMessageA(&message);
-              DestroyWindow(window_);
-              UnhookWindowsHookEx(cbt);
-              UnhookWindowsHookEx(mouse);
-          })
-    {
-    }
-    ~WindowThread()
-    {
-        PostThreadMessageA(id_, WM_QUIT, 0, 0);
-        thread_.Join();
-        CloseHandle(ready_);
-    }
-    bool Ready() { return WaitForSingleObject(ready_, 5000) == WAIT_OBJECT_0 && window_; }
-    HWND Window() const { return window_; }
-    DWORD Id() const { return id_; }
-
-private:
-    HANDLE ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HWND window_ = nullptr;
-    DWORD id_ = 0;
-    kstest::Thread thread_;
+// activation while g_refuseActivation is set and records clicks. `id` is set once the
+// window (or null when a hook failed) and the thread's message queue exist.
+struct WindowThread {
+    ~WindowThread() { PostThreadMessageA(id, WM_QUIT, 0, 0); }
+    HWND volatile window = nullptr;
+    volatile DWORD id = 0;
+    kstest::Thread thread{[this] {
+        HHOOK cbt = SetWindowsHookExA(WH_CBT, &RefuseActivation, nullptr, GetCurrentThreadId());
+        HHOOK mouse = SetWindowsHookExA(WH_MOUSE, &RecordClick, nullptr, GetCurrentThreadId());
+        window = cbt && mouse ? TopLevel("KSInst watched window", 300, 200) : nullptr;
+        id = GetCurrentThreadId();
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0)
+            DispatchMessageA(&message);
+        DestroyWindow(window);
+        UnhookWindowsHookEx(cbt);
+        UnhookWindowsHookEx(mouse);
+    }};  // last: starts once everything above exists; joined after the destructor's request
 };
 
 TEST(FinishBox, TheWatcherRaisesTheBoxAndTheAnswerIsTheButtonPressed)
 {
-    const bool watched = WatchedSystem();
-    const struct {
-        UINT style;
-        int press;
-    } rows[] = {
+    // The NT family from version 5 on, as the system says.
+    const bool watched = kstest::NtFamily() && LOBYTE(LOWORD(GetVersion())) >= 5;
+    const struct { UINT style; int press; } rows[] = {
         {0x40021, IDCANCEL},  // the restart question
         {MB_OK, IDOK},        // no top-most style of its own
     };
@@ -121,9 +95,7 @@ TEST(FinishBox, TheWatcherRaisesTheBoxAndTheAnswerIsTheButtonPressed)
         volatile DWORD pressedAt = 0;
         kstest::Thread answerer([&] {
             HWND box = WaitForBox(kCaption);
-            if (!box)
-                return;
-            raised = kstest::WaitUntil([&] { return IsTopmost(box); }, watched ? 3000 : 500);
+            raised = box && kstest::WaitUntil([&] { return IsTopmost(box); }, watched ? 3000 : 500);
             pressedAt = GetTickCount();
             PostMessageA(box, WM_COMMAND, row.press, 0);
         });
@@ -144,16 +116,20 @@ TEST(FinishWatcher, BringsAWindowToTheFrontClickingItsFrameWhileRefused)
 {
     g_refuseActivation = true;
     WindowThread hooked;
-    ASSERT_TRUE(hooked.Ready());
-    HWND window = hooked.Window();
+    ASSERT_TRUE(kstest::WaitUntil([&] { return hooked.id != 0; }, 5000) && hooked.window);
+    HWND window = hooked.window;
     HWND other = TopLevel("KSInst front window", 0);
     ASSERT_TRUE(other);
     SetForegroundWindow(other);
-    ASSERT_TRUE(InFrontWithin(other, 2000));
+    ASSERT_TRUE(kstest::WaitUntil([&] { return GetForegroundWindow() == other; }, 2000));
     RECT frame;
     GetWindowRect(window, &frame);
-    POINT cursor = {5, 5}, after;
-    SetCursorPos(cursor.x, cursor.y);
+    SetCursorPos(5, 5);
+    const auto cursor = [] {
+        POINT at;
+        GetCursorPos(&at);
+        return std::make_pair(at.x, at.y);
+    };
 
     // The click lands on the middle of the bottom row, the cursor comes back, and the
     // window is back in the normal band.
@@ -162,49 +138,37 @@ TEST(FinishWatcher, BringsAWindowToTheFrontClickingItsFrameWhileRefused)
     Sleep(300);
     EXPECT_EQ(g_clicks, 1);
     EXPECT_EQ(g_clickWindow, window);
-    EXPECT_EQ(g_clickPoint.x, (frame.left + frame.right) / 2);
-    EXPECT_EQ(g_clickPoint.y, frame.bottom - 1);
-    GetCursorPos(&after);
-    EXPECT_EQ(after.x, cursor.x);
-    EXPECT_EQ(after.y, cursor.y);
+    EXPECT_EQ(std::make_pair(g_clickPoint.x, g_clickPoint.y),
+              std::make_pair((frame.left + frame.right) / 2, frame.bottom - 1));
+    EXPECT_EQ(cursor(), std::make_pair(5L, 5L));
     EXPECT_FALSE(IsTopmost(window)) << "it was not top-most before";
     BringToFront(nullptr, true, true);  // not a window: nothing happens
 
     g_refuseActivation = false;
     SetForegroundWindow(other);
-    ASSERT_TRUE(InFrontWithin(other, 2000));
+    ASSERT_TRUE(kstest::WaitUntil([&] { return GetForegroundWindow() == other; }, 2000));
     const DWORD start = GetTickCount();
-    EXPECT_EQ(ThreadProc(hooked.Id()), 0u);
+    EXPECT_EQ(ThreadProc(hooked.id), 0u);
     EXPECT_LT(GetTickCount() - start, 3000u) << "ends once the window is in front";
     EXPECT_EQ(GetForegroundWindow(), window);
     EXPECT_TRUE(IsTopmost(window));
-    GetCursorPos(&after);
-    EXPECT_EQ(after.x, cursor.x);
-    EXPECT_EQ(after.y, cursor.y);
+    EXPECT_EQ(cursor(), std::make_pair(5L, 5L));
     g_refuseActivation = true;
     DestroyWindow(other);
 }
 
-// The box closed before the watcher made the event: the watcher finds no box (this
-// thread shows no window) and no signal, and gives up after its 100 passes of 100 ms.
-TEST(FinishWatcher, GivesUpAfterItsPasses)
-{
-    const DWORD start = GetTickCount();
-    EXPECT_EQ(ThreadProc(GetCurrentThreadId()), 0u);
-    EXPECT_GE(GetTickCount() - start, 9500u);
-    EXPECT_LT(GetTickCount() - start, 20000u);
-}
-
-// Another kind of object under the watcher's event name: the watcher cannot make its
-// event and ends at once; the box is shown and answered all the same.
-TEST(FinishWatcher, AnEventNameTakenByAnotherObjectEndsItAtOnce)
+// Without a box the watcher ends without raising anything: when another kind of object
+// holds its event's name it cannot make its event and ends at once (the box is shown
+// and answered all the same); else it finds no box (this thread shows no window) and
+// no signal, and gives up after its 100 passes of 100 ms.
+TEST(FinishWatcher, EndsAtOnceWhenItsEventNameIsTakenElseAfterItsPasses)
 {
     char name[96];
     std::snprintf(name, sizeof(name), "Velm:KSREMOVE:FinishMessageBox:ThreadEvent:0x%x",
                   static_cast<unsigned>(GetCurrentProcessId()));
     HANDLE squatter = CreateMutexA(nullptr, FALSE, name);
     ASSERT_TRUE(squatter);
-    const DWORD start = GetTickCount();
+    DWORD start = GetTickCount();
     EXPECT_EQ(ThreadProc(GetCurrentThreadId()), 0u);
     EXPECT_LT(GetTickCount() - start, 500u);
     kstest::Thread answerer([] {
@@ -214,6 +178,11 @@ TEST(FinishWatcher, AnEventNameTakenByAnotherObjectEndsItAtOnce)
     EXPECT_EQ(FinishMessageBox(nullptr, "text", "KSInst squatted box", 0x40021), IDCANCEL);
     answerer.Join();
     CloseHandle(squatter);
+
+    start = GetTickCount();
+    EXPECT_EQ(ThreadProc(GetCurrentThreadId()), 0u);
+    EXPECT_GE(GetTickCount() - start, 9500u);
+    EXPECT_LT(GetTickCount() - start, 20000u);
 }
 
 }  // namespace

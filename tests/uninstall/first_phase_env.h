@@ -30,10 +30,8 @@ inline std::string FirstPhaseLog()
         RemoveTestTree(folder);
         MakeFolders(folder);
         g_Log.Start(folder.c_str(), "KSInst");
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder + "\\KSInst*.log").c_str(), &found);
-        FindClose(search);
-        return search == INVALID_HANDLE_VALUE ? std::string() : folder + "\\" + found.cFileName;
+        const std::vector<std::string> names = FolderNames(folder);  // the log alone
+        return names.empty() ? std::string() : folder + "\\" + names[0];
     }();
     return path;
 }
@@ -59,8 +57,6 @@ public:
         Clear();
         g_hModule = nullptr;
     }
-    ProductFixture(const ProductFixture&) = delete;
-    ProductFixture& operator=(const ProductFixture&) = delete;
 
     const ScratchFolder& Folder() const { return folder_; }
     std::string Product() const { return folder_ / "prod"; }

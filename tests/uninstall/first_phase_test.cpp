@@ -7,20 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
-
 #include <functional>
 #include <map>
 
+namespace kstest {
 namespace {
 
-using kstest::RegKeyExists;
-using kstest::SetStringValue;
-using kstest::ValueExists;
-
-const std::string kRun = kRunKeyPath;
-const std::string kProductKey = std::string("SOFTWARE\\Velm\\VLUpdate\\") + kstest::kUniqueName;
-const std::string kUninstallKey = std::string(kUninstallKeyPath) + "\\" + kstest::kUniqueName;
+const std::string kProductKey = std::string("SOFTWARE\\Velm\\VLUpdate\\") + kUniqueName;
+const std::string kUninstallKey = std::string(kUninstallKeyPath) + "\\" + kUniqueName;
 const std::string kOldUninstallKey = std::string(kUninstallKeyPath) + "\\KSTestOldRegistration";
 constexpr char kPlainCfg[] = "[General]\nPath=%PROD%\nObjectPrefix=KSTestFirstPhase\n[]\n";
 
@@ -41,7 +35,7 @@ std::string Texts(HWND window, int item)
 // Answers the first box without a progress bar with `answer`; `seen` gets its texts.
 void AnswerQuestion(UINT answer, DWORD timeoutMs, std::string* seen)
 {
-    HWND box = kstest::WaitForDialog(false, timeoutMs);
+    HWND box = WaitForDialog(false, timeoutMs);
     if (seen && box)
         *seen = Texts(box, 0xFFFF);
     PostMessageA(box, WM_COMMAND, answer, 0);
@@ -49,59 +43,50 @@ void AnswerQuestion(UINT answer, DWORD timeoutMs, std::string* seen)
 
 TEST(FirstPhase, EarlyStopsChangeNothing)
 {
-    kstest::ProductFixture product("fp_early");
+    ProductFixture product("fp_early");
     const std::string sentinel = product.Folder().MakeFile("prod\\keep.txt");
-    SetStringValue(HKEY_CURRENT_USER, kRun, kstest::kUniqueName, "agent.exe");
-    const struct {
-        const char* cfg;
-        bool silent;
-        UINT answer;  // 0: no box may appear
-        DWORD result;
-        const char* message;
-    } rows[] = {
-        {"[General]\nLogDir=kstest_fp\nObjectPrefix=KSTestFirstPhase\n[]\n", false, 0, 1011,
+    SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName, "agent.exe");
+    constexpr char kQuestion[] =
+        "KSTest Uninstall|Are you sure you want to completely remove the KSTest application and all of its components?";
+    // answer: to the question, 0: no box may appear. The last row takes the resources
+    // from the test program, which has neither the strings nor the dialog: the question
+    // still comes (without text), the dialog cannot be made and the phase stops with 1420.
+    const struct { const char* cfg; UINT answer; DWORD result; const char* question; const char* message; } rows[] = {
+        {"[General]\nLogDir=kstest_fp\nObjectPrefix=KSTestFirstPhase\n[]\n", 0, 1011, "",
          "Could not get install path from the registry."},
-        {kPlainCfg, false, IDNO, 1223, ""},
+        {kPlainCfg, IDNO, 1223, kQuestion, ""},
+        {kPlainCfg, IDYES, 1420, "|", ""},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.cfg);
-        product.Configure(row.cfg, row.silent);
+        SCOPED_TRACE(row.result);
+        product.Configure(row.cfg, false);
+        if (row.result == 1420)
+            g_hModule = GetModuleHandleA(nullptr);
         std::string question;
-        kstest::Thread answerer([&] { AnswerQuestion(row.answer ? row.answer : IDCANCEL, row.answer ? 10000 : 300, &question); });
+        Thread answerer([&] { AnswerQuestion(row.answer ? row.answer : IDCANCEL, row.answer ? 10000 : 300, &question); });
         EXPECT_EQ(KSRemove::UninstallFirstPhase(), row.result);
         answerer.Join();
-        EXPECT_EQ(question, row.answer ? "KSTest Uninstall|Are you sure you want to completely remove the KSTest "
-                                         "application and all of its components?"
-                                       : "");
+        EXPECT_EQ(question, row.question);
         EXPECT_EQ(g_UninstallOptions.errorMessage, row.message);
-        EXPECT_TRUE(kstest::FileExists(sentinel));
-        EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRun, kstest::kUniqueName));
-        EXPECT_EQ(kstest::Environment(kAppNameVariable), "");
+        EXPECT_EQ(product.Logged("ERROR KSRemove::UninstallFirstPhase() - could not create progress dialog"),
+                  row.result == 1420);
+        EXPECT_TRUE(FileExists(sentinel));
+        EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName));
+        EXPECT_EQ(Environment(kAppNameVariable), "");
     }
-    kstest::DeleteValue(HKEY_CURRENT_USER, kRun, kstest::kUniqueName);
-
-    // The test program has neither the strings nor the dialog: the question still comes
-    // (without text), the dialog cannot be made and the phase stops with 1420.
-    product.Configure(kPlainCfg, false);
-    g_hModule = GetModuleHandleA(nullptr);
-    kstest::Thread answerer([] { AnswerQuestion(IDYES, 10000, nullptr); });
-    EXPECT_EQ(KSRemove::UninstallFirstPhase(), 1420u);
-    answerer.Join();
-    EXPECT_TRUE(product.Logged("ERROR KSRemove::UninstallFirstPhase() - could not create progress dialog"));
-    EXPECT_TRUE(kstest::FileExists(sentinel));
-    EXPECT_EQ(kstest::Environment(kAppNameVariable), "");
+    DeleteValue(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName);
 }
 
 // Every step, checked at the stage that follows it: what must be done by then, and
 // what must not be done yet. The question is answered Yes and the dialog read.
 TEST(FirstPhase, EveryStepHasRunByItsStageAndNoneBefore)
 {
-    kstest::ProductFixture product("fp_steps");
+    ProductFixture product("fp_steps");
     const std::string prod = product.Product();
     const std::string outside = product.Folder().MakeFile("outside\\listed.txt");
     SetEnvironmentVariableA("KSTEST_FP_OUTSIDE", product.Folder().Path().c_str());
     for (const char* program : {"agent.exe", "browser.exe", "setup.exe", "keepme.exe", "stopper.exe", "ignore_me.exe"})
-        CopyFileA(kstest::HelperPath().c_str(), (prod + "\\" + program).c_str(), FALSE);
+        CopyFileA(HelperPath().c_str(), (prod + "\\" + program).c_str(), FALSE);
     for (const char* file : {"first.txt", "second\\x.txt", "third.txt", "kept.txt", "unlisted.txt"})
         product.Folder().MakeFile(std::string("prod\\") + file);
     product.Configure(
@@ -111,53 +96,51 @@ TEST(FirstPhase, EveryStepHasRunByItsStageAndNoneBefore)
         "[Stop]\nAgentDoNotDelete=keepme.exe a \"b c\"\nplain=stopper.exe\nslow=ignore_me.exe -quit\n[]\n"
         "[Registry]\nOldUninstallRegName=KSTestOldRegistration\n[]\n[]\n",
         false);
-    SetStringValue(HKEY_LOCAL_MACHINE, kRun, kstest::kUniqueName, "agent.exe");
-    SetStringValue(HKEY_CURRENT_USER, kRun, kstest::kUniqueName, "agent.exe");
-    SetStringValue(HKEY_CURRENT_USER, kRun, kBrowserRunValue, "\"" + prod + "\\browser.exe\" /startup");
+    SetStringValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kUniqueName, "agent.exe");
+    SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName, "agent.exe");
+    SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, kBrowserRunValue, "\"" + prod + "\\browser.exe\" /startup");
     SetStringValue(HKEY_LOCAL_MACHINE, kShellExecuteHooksKeyPath, kShellExecuteHookValue, "hook");
     SetStringValue(HKEY_LOCAL_MACHINE, kProductKey + "\\Sub", "v", "1");
     SetStringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", "x");
     SetStringValue(HKEY_LOCAL_MACHINE, kOldUninstallKey, "UninstallString", "x");
-    char programs[MAX_PATH] = {};
-    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, 2, FALSE));
-    const std::string group = std::string(programs) + "\\KSTest Group";
-    kstest::MakeFile(group + "\\x.lnk");
+    const std::string group = Environment("APPDATA") + "\\Microsoft\\Windows\\Start Menu\\Programs\\KSTest Group";
+    MakeFile(group + "\\x.lnk");
     g_StopClientWaitMs = 1500;
 
     std::map<unsigned, std::string> seen;
     std::string keptArguments;
     g_onStage = [&](unsigned stage) {
         if (stage == 2)
-            keptArguments = kstest::ReadFile(prod + "\\keepme.exe.cmdline");
+            keptArguments = ReadFile(prod + "\\keepme.exe.cmdline");
         std::string facts;
         auto note = [&](const char* name, bool value) { facts += std::string(value ? "+" : "-") + name + " "; };
-        note("run", ValueExists(HKEY_LOCAL_MACHINE, kRun, kstest::kUniqueName) ||
-                        ValueExists(HKEY_CURRENT_USER, kRun, kstest::kUniqueName) ||
-                        ValueExists(HKEY_CURRENT_USER, kRun, kBrowserRunValue));
-        note("group", kstest::FolderExists(group));
-        note("agentStopped", kstest::ReadFile(prod + "\\agent.exe.cmdline").find("/stopall") != std::string::npos);
-        note("first", kstest::FileExists(prod + "\\first.txt"));
-        note("third", kstest::FileExists(prod + "\\third.txt"));
+        note("run", ValueExists(HKEY_LOCAL_MACHINE, kRunKeyPath, kUniqueName) ||
+                        ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName) ||
+                        ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kBrowserRunValue));
+        note("group", FolderExists(group));
+        note("agentStopped", ReadFile(prod + "\\agent.exe.cmdline").find("/stopall") != std::string::npos);
+        note("first", FileExists(prod + "\\first.txt"));
+        note("third", FileExists(prod + "\\third.txt"));
         note("hook", ValueExists(HKEY_LOCAL_MACHINE, kShellExecuteHooksKeyPath, kShellExecuteHookValue));
         note("product", RegKeyExists(HKEY_LOCAL_MACHINE, kProductKey) || RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-        note("folder", kstest::FileExists(prod + "\\unlisted.txt"));
+        note("folder", FileExists(prod + "\\unlisted.txt"));
         seen[stage] += facts;
     };
     g_FirstPhaseStageObserver = ObserveStage;
 
     std::string dialogText;
-    kstest::Thread answerer([&] {
+    Thread answerer([&] {
         AnswerQuestion(IDYES, 10000, nullptr);
         // The dialog may show before its thread has set the texts.
-        kstest::WaitUntil([&] { return (dialogText = Texts(kstest::WaitForDialog(true, 0), 1001)) == kDialogText; }, 10000);
+        WaitUntil([&] { return (dialogText = Texts(WaitForDialog(true, 0), 1001)) == kDialogText; }, 10000);
     });
     EXPECT_EQ(KSRemove::UninstallFirstPhase(), 0u);
     answerer.Join();
     EXPECT_EQ(dialogText, kDialogText);
-    EXPECT_EQ(kstest::WaitForDialog(true, 0), nullptr);
+    EXPECT_EQ(WaitForDialog(true, 0), nullptr);
     // Ends the stand-in that ignored its stop request, by the process id it recorded.
     if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                                     strtoul(kstest::ReadFile(prod + "\\ignore_me.exe.pid").c_str(), nullptr, 10))) {
+                                     strtoul(ReadFile(prod + "\\ignore_me.exe.pid").c_str(), nullptr, 10))) {
         TerminateProcess(process, 0);
         WaitForSingleObject(process, 5000);
         CloseHandle(process);
@@ -173,32 +156,29 @@ TEST(FirstPhase, EveryStepHasRunByItsStageAndNoneBefore)
     };
     EXPECT_EQ(seen, expected);
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kOldUninstallKey));
-    EXPECT_FALSE(kstest::FileExists(outside));
-    EXPECT_FALSE(kstest::FileExists(prod + "\\kept.txt"));  // gone with the folder, not as an entry
-    EXPECT_TRUE(product.Logged("INFO Deleting " + prod + "\\first.txt returned 0"));
-    EXPECT_TRUE(product.Logged("INFO Deleting " + prod + "\\second returned 0"));
-    EXPECT_FALSE(product.Logged("INFO Deleting " + prod + "\\kept.txt returned 0"));
-    EXPECT_TRUE(product.Logged("INFO Found VLUpdateKestrel in HKCU\\...\\Run"));
-
+    EXPECT_FALSE(FileExists(outside));
+    EXPECT_FALSE(FileExists(prod + "\\kept.txt"));  // gone with the folder, not as an entry
     // Stop programs: the modules got "/stopall" and are deleted, "DoNotDelete" keeps its
     // program, the one that ignored its request timed out and is left (so is the folder).
-    EXPECT_TRUE(product.Logged("INFO KSRemove::StopClient(" + prod + "\\keepme.exe) - exit code = 0"));
-    EXPECT_TRUE(product.Logged("SUCCESS Deleted " + prod + "\\stopper.exe"));
-    EXPECT_TRUE(product.Logged("SUCCESS Deleted " + prod + "\\setup.exe"));
+    for (const std::string& entry :
+         {"INFO Deleting " + prod + "\\first.txt returned 0", "INFO Deleting " + prod + "\\second returned 0",
+          std::string("INFO Found VLUpdateKestrel in HKCU\\...\\Run"),
+          "INFO KSRemove::StopClient(" + prod + "\\keepme.exe) - exit code = 0",
+          "SUCCESS Deleted " + prod + "\\stopper.exe", "SUCCESS Deleted " + prod + "\\setup.exe",
+          "WARNING KSRemove::UninstallFirstPhase() - could not stop " + prod + "\\ignore_me.exe  -quit"})
+        EXPECT_TRUE(product.Logged(entry)) << entry;
+    EXPECT_FALSE(product.Logged("INFO Deleting " + prod + "\\kept.txt returned 0"));
     EXPECT_FALSE(product.Logged("SUCCESS Deleted " + prod + "\\keepme.exe"));
     EXPECT_NE(keptArguments.find("keepme.exe\"  a \"b c\""), std::string::npos) << keptArguments;
     EXPECT_TRUE(product.Logged("INFO KSRemove::StopClient() - waiting timeout, 0x", true));
     EXPECT_FALSE(product.Logged("WARNING KSRemove::StopClient() - could not create process", true));
-    EXPECT_TRUE(product.Logged("WARNING KSRemove::UninstallFirstPhase() - could not stop " + prod +
-                               "\\ignore_me.exe  -quit"));
 
     // Hand-over: the folder kept the running program, so it is handed on.
-    EXPECT_EQ(kstest::Environment(kAppNameVariable), "KSTest");
-    EXPECT_EQ(kstest::Environment(kDelFileVariable), prod + "\\KSInst.dll");
-    EXPECT_EQ(kstest::Environment(kDelDirVariable), prod);
-    EXPECT_EQ(kstest::Environment(kRebootVariable), "0");
+    EXPECT_EQ(Environment(kAppNameVariable) + "|" + Environment(kDelFileVariable) + "|" + Environment(kDelDirVariable) +
+                  "|" + Environment(kRebootVariable),
+              "KSTest|" + prod + "\\KSInst.dll|" + prod + "|0");
     SetEnvironmentVariableA("KSTEST_FP_OUTSIDE", nullptr);
-    kstest::RemoveTestTree(prod);
 }
 
 }  // namespace
+}  // namespace kstest

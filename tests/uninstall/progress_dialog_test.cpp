@@ -12,6 +12,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -26,26 +27,18 @@ std::string WindowText(HWND window)
     return text;
 }
 
-class ProgressDialogTest : public testing::Test {
-protected:
-    HMODULE Module() const { return module_.Handle(); }
-    kstest::ModuleUnderTest module_;
-};
-
-TEST_F(ProgressDialogTest, TheBarFollowsTheStagesAndNeverRunsAhead)
+TEST(ProgressDialog, TheBarFollowsTheStagesAndNeverRunsAhead)
 {
+    const kstest::ModuleUnderTest module;
     ProgressDialog dialog;
-    ASSERT_TRUE(dialog.Create(Module(), kDialog, "Probe Uninstall", kText, "Please wait...", kBar, 5000, 5));
+    ASSERT_TRUE(dialog.Create(module.Handle(), kDialog, "Probe Uninstall", kText, "Please wait...", kBar, 5000, 5));
     HWND window = dialog.Window();
     ASSERT_TRUE(IsWindow(window));
-    EXPECT_EQ(WindowText(window), "Probe Uninstall");
-    EXPECT_EQ(WindowText(GetDlgItem(window, kText)), "Please wait...");
     EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
     EXPECT_NE(GetWindowThreadProcessId(window, nullptr), GetCurrentThreadId()) << "a thread of its own";
     PBRANGE range = {};
     SendMessageA(GetDlgItem(window, kBar), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-    EXPECT_EQ(range.iLow, 0);
-    EXPECT_EQ(range.iHigh, 50);
+    EXPECT_EQ(std::make_pair(range.iLow, range.iHigh), std::make_pair(0, 50));
 
     // The bar never shows more than the completed stages: none, then two of five.
     Sleep(300);
@@ -60,21 +53,18 @@ TEST_F(ProgressDialogTest, TheBarFollowsTheStagesAndNeverRunsAhead)
     EXPECT_TRUE(kstest::WaitUntil([&] { return Position(window) == 50; }, 6000));
     Sleep(400);
     EXPECT_EQ(Position(window), 50) << "a sixth step moves nothing";
-    EXPECT_EQ(dialog.CompletedStages(), 5) << "nor counts";
 
     const DWORD start = GetTickCount();
     dialog.Close();
     EXPECT_LT(GetTickCount() - start, 1500u) << "a full bar closes at once";
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(dialog.Window(), nullptr);
-    EXPECT_EQ(dialog.ThreadHandle(), nullptr);
-    EXPECT_EQ(dialog.CompletedStages(), 0);
 }
 
-TEST_F(ProgressDialogTest, CloseFillsTheBarAtTheTickRate)
+TEST(ProgressDialog, CloseFillsTheBarAtTheTickRate)
 {
+    const kstest::ModuleUnderTest module;
     ProgressDialog dialog;
-    ASSERT_TRUE(dialog.Create(Module(), kDialog, "c", kText, "t", kBar, 1000, 5));
+    ASSERT_TRUE(dialog.Create(module.Handle(), kDialog, "c", kText, "t", kBar, 1000, 5));
     HWND window = dialog.Window();
     dialog.Step();  // 2 of 10 steps
     ASSERT_TRUE(kstest::WaitUntil([&] { return Position(window) == 2; }, 3000));
@@ -94,14 +84,15 @@ TEST_F(ProgressDialogTest, CloseFillsTheBarAtTheTickRate)
 }
 
 // The dialog template of the system's language, with the texts the uninstaller gives it.
-TEST_F(ProgressDialogTest, ShowsTheTemplateAndTextsOfTheSystemLanguage)
+TEST(ProgressDialog, ShowsTheTemplateAndTextsOfTheSystemLanguage)
 {
+    const kstest::ModuleUnderTest module;
     const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE && GetACP() == 932;
     std::string caption, text;
-    ASSERT_TRUE(LoadResourceMessage(caption, Module(), IDS_UNINSTALL_TITLE, "Probe"));
-    ASSERT_TRUE(LoadResourceString(text, Module(), IDS_PLEASE_WAIT));
+    ASSERT_TRUE(LoadResourceMessage(caption, module.Handle(), IDS_UNINSTALL_TITLE, "Probe"));
+    ASSERT_TRUE(LoadResourceString(text, module.Handle(), IDS_PLEASE_WAIT));
     ProgressDialog dialog;
-    ASSERT_TRUE(dialog.Create(Module(), kDialog, caption.c_str(), kText, text.c_str(), kBar, 200, 1));
+    ASSERT_TRUE(dialog.Create(module.Handle(), kDialog, caption.c_str(), kText, text.c_str(), kBar, 200, 1));
     EXPECT_EQ(WindowText(dialog.Window()), japanese ? "Probe \x82\xcc\x83\x41\x83\x93\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5b\x83\x8b"
                                                     : "Probe Uninstall");
     EXPECT_EQ(WindowText(GetDlgItem(dialog.Window(), kText)),

@@ -15,10 +15,7 @@ TEST(ProtectedPaths, SystemFoldersRootsAndTheirOtherSpellings)
     char saved[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, saved);
     ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
-    const struct {
-        const char* path;
-        bool protectedPath;
-    } rows[] = {
+    const struct { const char* path; bool protectedPath; } rows[] = {
         // Empty, bare drives and drive roots.
         {"", true}, {"\\", true}, {"c:", true}, {"C:\\\\\\", true}, {"D:\\", true}, {"Q:", true},
         // The three folders in any case, with trailing backslashes.

@@ -38,10 +38,9 @@ std::string Placed(const char* x) { return std::string("kstest_wow64_") + x + ".
 // The system64 entry `a`, then the system entry `b`, then the native system folder itself.
 void RemoveTwoPlacedFiles(const char* a, const char* b)
 {
-    for (const char* x : {a, b}) {
-        ASSERT_EQ(kstest::ReadFile(kNative + Placed(x)), "native\n") << x << ": run wow64_files.sh first";
-        ASSERT_EQ(kstest::ReadFile(kWow64 + Placed(x)), "wow64\n") << x;
-    }
+    for (const char* x : {a, b})
+        ASSERT_EQ(kstest::ReadFile(kNative + Placed(x)) + kstest::ReadFile(kWow64 + Placed(x)), "native\nwow64\n")
+            << x << ": placed by wine/wow64_files.sh";
     kstest::ProductFixture product(a);
     product.Configure("[General]\nPath=%PROD%\nObjectPrefix=KSTestFirstPhase\nLogDir=kstest_wow64\n[]\n[Uninstall]\n" +
                           Placed(a) + "=system64\n" + Placed(b) + "=system\n.=system64\n[]\n",
@@ -106,23 +105,23 @@ TEST(Wow64, TheUninstallKeyGoesFromThe32BitView)
 {
     SKIP_UNLESS_WOW64();
     const std::string key = std::string(kUninstallKeyPath) + "\\" + kstest::kUniqueName;
-    auto exists64 = [&] {
+    // Opens (or with `create`, creates) the key in the 64-bit view.
+    const auto open64 = [&](bool create) {
         HKEY handle = nullptr;
-        return RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &handle) ==
-                   ERROR_SUCCESS && !RegCloseKey(handle);
+        const LONG result = create ? RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                                                     KEY_WRITE | KEY_WOW64_64KEY, nullptr, &handle, nullptr)
+                                   : RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &handle);
+        RegCloseKey(handle);
+        return result == ERROR_SUCCESS;
     };
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr,
-                              &handle, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(handle);
+    ASSERT_TRUE(open64(true));
     kstest::SetStringValue(HKEY_LOCAL_MACHINE, key, "DisplayName", "KSTest");
 
     kstest::ProductFixture product("uninstkey");
     product.Configure("[General]\nPath=%PROD%\n[]\n", true);
     RemoveProductRegistration(kstest::kUniqueName);
     EXPECT_FALSE(kstest::RegKeyExists(HKEY_LOCAL_MACHINE, key));
-    EXPECT_TRUE(exists64());
+    EXPECT_TRUE(open64(false));
     // RegDeleteKeyExA is missing before Vista: looked up by name, like the module does.
     const auto deleteKey = reinterpret_cast<LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA")));
