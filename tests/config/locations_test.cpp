@@ -35,8 +35,7 @@ TEST(Locations, ProductConfigurationBesideTheModule)
     kstest::ScratchFolder folder("beside");
     ModuleCopy module(folder, "mod\\KSInst.dll");
     ASSERT_TRUE(module.Handle());
-    const std::string product = module.Folder() + "\\KSCommon.cfg";
-    const std::string own = module.Folder() + "\\KSInst.cfg";
+    const std::string product = module.Folder() + "\\KSCommon.cfg", own = module.Folder() + "\\KSInst.cfg";
 
     EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, nullptr), product) << "neither file exists";
     EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, module.Handle()), own) << "whether it exists or not";

@@ -54,11 +54,16 @@ protected:
         SHDeleteKeyA(HKEY_USERS, In(kCurrentUser).c_str());
     }
 
-    std::string AddProfile(const char* name, DWORD flags, bool withHive)
+    // With a hive file in its folder, or with a key directly under HKEY_USERS: to the
+    // module, a user whose hive is loaded.
+    enum class Hive { None, File, Present };
+    std::string AddProfile(const char* name, DWORD flags = 0, Hive hive = Hive::None)
     {
         const std::string folder = folder_.MakeFolder(name);
-        if (withHive)
+        if (hive == Hive::File)
             MakeHive(folder + HiveFile());
+        if (hive == Hive::Present)
+            CVRegKey::Users.Create(name, KEY_READ);
         kstest::AddProfileEntry(name, folder, flags);
         added_.push_back(name);
         return folder;
@@ -66,9 +71,6 @@ protected:
 
     // A hive file made by the registry itself, so that the system can load it.
     void MakeHive(const std::string& path) { EXPECT_TRUE(kstest::SaveHive(source_.Path(), path)); }
-
-    // A key directly under HKEY_USERS: to the module, a user whose hive is loaded.
-    static void MakeLoggedOnUser(const char* name) { CVRegKey::Users.Create(name, KEY_READ); }
 
     // A value in every hive file made from now on and in the prefix's own user: a
     // write of it with PU_ONLY_EXISTING then tells whether every hive was reached.
@@ -101,13 +103,11 @@ protected:
 
 TEST_F(AllUsers, ExportWritesEveryUsersHiveAndLeavesNoHiveLoaded)
 {
-    AddProfile(kLoggedOn, 0, false);
-    MakeLoggedOnUser(kLoggedOn);
-    AddProfile(kLoggedOff, 0, true);
-    ASSERT_TRUE(kstest::LoadHive(kPreloaded, AddProfile(kPreloaded, 0, true) + HiveFile()));
-    AddProfile(kService, 12, false);
-    MakeLoggedOnUser(kService);
-    AddProfile(kNoHive, 0, false);
+    AddProfile(kLoggedOn, 0, Hive::Present);
+    AddProfile(kLoggedOff, 0, Hive::File);
+    ASSERT_TRUE(kstest::LoadHive(kPreloaded, AddProfile(kPreloaded, 0, Hive::File) + HiveFile()));
+    AddProfile(kService, 12, Hive::Present);
+    AddProfile(kNoHive);
 
     kstest::ModuleUnderTest module;
     auto addDWord = module.Export<LONG(WINAPI*)(const char*, const char*, DWORD, DWORD)>("KSWAddRegDWordToAllUsers");
@@ -138,8 +138,7 @@ TEST_F(AllUsers, ExportWritesEveryUsersHiveAndLeavesNoHiveLoaded)
 
 TEST_F(AllUsers, OptionsChooseTheOperation)
 {
-    AddProfile(kLoggedOn, 0, false);
-    MakeLoggedOnUser(kLoggedOn);
+    AddProfile(kLoggedOn, 0, Hive::Present);
     const std::string source = In(kLoggedOn), moved = std::string(kLoggedOn) + "\\" + kSubKey + "Move";
     kstest::SetDWordValue(HKEY_USERS, source, "Seed", 1);
     // Only existing values are rewritten.
@@ -177,9 +176,9 @@ TEST_F(AllUsers, OptionsChooseTheOperation)
 TEST_F(AllUsers, LoggedOffUsersAreReachedThroughTheirFamilysHiveFile)
 {
     SeedHives();
-    MakeHive(AddProfile(kLoggedOff, 0, false) + HiveFile());
+    MakeHive(AddProfile(kLoggedOff) + HiveFile());
     EXPECT_TRUE(EveryHiveReached());
-    MakeHive(AddProfile(kNoHive, 0, false) + HiveFile(false));
+    MakeHive(AddProfile(kNoHive) + HiveFile(false));
     EXPECT_FALSE(EveryHiveReached());
 }
 
@@ -205,8 +204,7 @@ TEST_F(AllUsers, DefaultUserIsLoadedByNameOrWrittenDirectly)
 // profile on the NT family, the Windows folder on 95/98/Me.
 TEST_F(AllUsers, FilesBelowEveryProfileFolder)
 {
-    const std::string first = AddProfile(kLoggedOn, 0, false);
-    const std::string second = AddProfile(kLoggedOff, 0, false);
+    const std::string first = AddProfile(kLoggedOn), second = AddProfile(kLoggedOff);
     const std::string defaultFolder = kstest::NtFamily() ? kDefaultProfile : "C:\\windows";
     if (kstest::NtFamily())
         SetDefaultProfile();

@@ -7,12 +7,26 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
 namespace {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+using Lines = std::vector<std::string>;
+
+// What the next start deletes: the pending deletions at or below `folder`, and on
+// 95/98/Me the lines WININIT.INI gained after `before` (all of them if it lost some).
+Lines Scheduled(const std::string& folder, const Lines& before)
+{
+    Lines scheduled = kstest::PendingDeletionsBelow(folder), lines = kstest::WininitRenameLines();
+    const bool kept = lines.size() >= before.size() && std::equal(before.begin(), before.end(), lines.begin());
+    if (!kstest::NtFamily())
+        scheduled.insert(scheduled.end(), lines.begin() + (kept ? before.size() : 0), lines.end());
+    return scheduled;
+}
 
 TEST(DeleteTree, FlagsPatternAndAttributes)
 {
@@ -57,43 +71,29 @@ TEST(DeleteTree, FlagsPatternAndAttributes)
 
 TEST(DeleteTree, InUseFileIsRetriedOnceThenScheduledBeforeItsFolder)
 {
-    for (const DWORD flags : {DWORD(0), DT_NO_RESTART}) {
-        SCOPED_TRACE(flags);
+    for (const bool restart : {true, false}) {
+        SCOPED_TRACE(restart);
         kstest::ScratchFolder scratch("tree_in_use");
         kstest::RestartListsGuard guard(scratch.Path());
-        const std::vector<std::string> wininit = kstest::WininitRenameLines();
-        const std::string tree = scratch.MakeFolder("tree");
-        const std::string locked = scratch.MakeFile("tree\\locked.txt");
+        const Lines wininit = kstest::WininitRenameLines();
+        const std::string tree = scratch / "tree", locked = scratch.MakeFile("tree\\locked.txt");
         scratch.MakeFile("tree\\free.txt");
         kstest::FileHolder holder(locked);
         ASSERT_TRUE(holder.Holding());
 
         RestartNeeded = false;
-        const DWORD started = GetTickCount();
-        const DWORD result = DeleteTree(tree, flags, nullptr, nullptr, 1000);
+        const DWORD started = GetTickCount(),
+                    result = DeleteTree(tree, restart ? 0 : DT_NO_RESTART, nullptr, nullptr, 1000);
         // One wait for the file's retry; none for the folder, which cannot be empty.
         EXPECT_GE(GetTickCount() - started, 950u);
         EXPECT_LT(GetTickCount() - started, 1900u);
-        EXPECT_FALSE(Exists(tree + "\\free.txt"));
-        EXPECT_TRUE(Exists(locked));
-        if (flags == DT_NO_RESTART) {
-            EXPECT_EQ(result, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-            EXPECT_FALSE(RestartNeeded);
-            EXPECT_TRUE(kstest::PendingDeletionsBelow(scratch.Path()).empty());
-            EXPECT_EQ(kstest::WininitRenameLines(), wininit);
-            continue;
-        }
-        EXPECT_EQ(result, static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED));
-        EXPECT_TRUE(RestartNeeded);
-        if (kstest::NtFamily()) {
-            // The file by its own deletion, then again as an entry of its folder.
-            EXPECT_EQ(kstest::PendingDeletionsBelow(scratch.Path()), (std::vector<std::string>{locked, locked, tree}));
-        } else {
-            const std::vector<std::string> lines = kstest::WininitRenameLines();
-            ASSERT_GE(lines.size(), 2u);
-            EXPECT_EQ(lines[lines.size() - 2], "NUL=" + kstest::ShortPath(locked));
-            EXPECT_EQ(lines.back(), "DIRNUL=" + kstest::ShortPath(tree));
-        }
+        EXPECT_EQ(kstest::FolderNames(tree), std::vector<std::string>{"locked.txt"});
+        EXPECT_EQ(result, static_cast<DWORD>(restart ? ERROR_SUCCESS_REBOOT_REQUIRED : ERROR_SHARING_VIOLATION));
+        EXPECT_EQ(RestartNeeded, restart);
+        // On the NT family the file by its own deletion, then again as an entry of its folder.
+        const Lines nt = {locked, locked, tree},
+                    nineX = {"NUL=" + kstest::ShortPath(locked), "DIRNUL=" + kstest::ShortPath(tree)};
+        EXPECT_EQ(Scheduled(scratch.Path(), wininit), restart ? (kstest::NtFamily() ? nt : nineX) : Lines());
     }
 }
 
@@ -140,7 +140,7 @@ TEST(DeleteAtRestart, SchedulesEntriesBeforeTheirFolder)
     const std::string readOnly = scratch.MakeFile("Long Folder Name\\read-only.txt");
     const std::string inner = scratch.MakeFile("Long Folder Name\\sub\\inner.txt");
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-    std::vector<std::string> wininit = kstest::WininitRenameLines();
+    const Lines wininit = kstest::WininitRenameLines();
 
     RestartNeeded = false;
     EXPECT_FALSE(DeleteAtRestart(scratch / "missing.txt"));
@@ -150,19 +150,13 @@ TEST(DeleteAtRestart, SchedulesEntriesBeforeTheirFolder)
     EXPECT_EQ(GetLastError(), 0u);
     EXPECT_TRUE(RestartNeeded);
     EXPECT_TRUE(kstest::FileExists(inner));
-    if (kstest::NtFamily()) {
-        EXPECT_EQ(kstest::PendingDeletionsBelow(scratch.Path()),
-                  (std::vector<std::string>{readOnly, inner, folder + "\\sub", folder}));
-        // The restart deletion would leave a read-only file in place.
-        EXPECT_EQ(GetFileAttributesA(readOnly.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-    } else {
-        // One line for the folder, whose contents the 95/98/Me restart removes with it.
-        ASSERT_TRUE(DeleteAtRestart(inner));
-        wininit.push_back("DIRNUL=" + kstest::ShortPath(folder));
-        wininit.push_back("NUL=" + kstest::ShortPath(inner));
-        EXPECT_EQ(kstest::WininitRenameLines(), wininit);
-        EXPECT_TRUE(kstest::PendingDeletionsBelow(scratch.Path()).empty());
-    }
+    // On 95/98/Me one line for the folder, whose contents the restart removes with it.
+    ASSERT_TRUE(kstest::NtFamily() || DeleteAtRestart(inner));
+    EXPECT_EQ(Scheduled(scratch.Path(), wininit),
+              (kstest::NtFamily() ? Lines{readOnly, inner, folder + "\\sub", folder}
+                                  : Lines{"DIRNUL=" + kstest::ShortPath(folder), "NUL=" + kstest::ShortPath(inner)}));
+    // The NT family's restart deletion would leave a read-only file in place.
+    EXPECT_FALSE(kstest::NtFamily() && (GetFileAttributesA(readOnly.c_str()) & FILE_ATTRIBUTE_READONLY));
 }
 
 TEST(DeleteAtRestart, NineXFamilyKeepsTheSectionWithin32K)

@@ -111,8 +111,7 @@ protected:
         for (const std::string& folder : folders)
             canaries_.push_back(folder + "\\" + canaryName_);
         // Old logs in subfolders of protected folders: a pattern never reaches them.
-        canaries_.push_back("Q:\\keep\\old.log");
-        canaries_.push_back(p1_ + "\\AppData\\Roaming\\old.log");
+        canaries_.insert(canaries_.end(), {"Q:\\keep\\old.log", p1_ + "\\AppData\\Roaming\\old.log"});
         SetEnvironmentVariableA("=Q:", "Q:\\cwd");
         Seed();
         // WININIT.INI names what it deletes by the short forms.
@@ -138,11 +137,9 @@ protected:
     // Makes the missing canaries, and the folders an emptied-parents climb starts from.
     void Seed()
     {
-        for (const std::string& canary : canaries_) {
-            kstest::MakeFolders(canary.substr(0, canary.rfind('\\')));
+        for (const std::string& canary : canaries_)
             if (!Exists(canary))
-                kstest::WriteFile(canary, "canary");
-        }
+                kstest::MakeFile(canary, "canary");
         for (const std::string& folder : emptyCanaries_)
             kstest::MakeFolders(folder);
         for (const std::string& folder : {std::string("Q:\\climb\\a"), p1_ + "\\Desktop\\climb\\a",

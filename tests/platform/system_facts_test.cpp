@@ -72,9 +72,8 @@ TEST(Security, GroupsAndFreeAccess)
     EXPECT_EQ(reinterpret_cast<FARPROC>(setFreeAccess), GetProcAddress(module.Handle(), MAKEINTRESOURCEA(3)));
     kstest::TestRegKey regKey("FreeAccess", HKEY_LOCAL_MACHINE);
     CVRegKey::LocalMachine.Create(regKey.Path().c_str(), KEY_ALL_ACCESS);
-    const std::string keyName = "MACHINE\\" + regKey.Path();
+    const std::string keyName = "MACHINE\\" + regKey.Path(), before = RegistryDaclText(keyName);
     kstest::ScratchFolder folder("FreeAccess");
-    const std::string before = RegistryDaclText(keyName);
     const int expected = kstest::NtFamily() ? 1 : 0;
     EXPECT_EQ(setFreeAccess(keyName.c_str(), SE_REGISTRY_KEY), expected);
     EXPECT_EQ(RegistryDaclText(keyName), kstest::NtFamily() ? "D:(A;OICI;0x101f0000;;;WD)" : before);

@@ -32,14 +32,6 @@ bool WriteText(const std::string& path, const char* text)
     return file && fputs(text, file) >= 0 && fclose(file) == 0;
 }
 
-// Signals "<release>.ready" and waits (at most a minute) until <release> is set.
-void SignalReadyAndWait(const char* releaseName)
-{
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, releaseName);
-    SetEvent(CreateEventA(nullptr, TRUE, FALSE, (std::string(releaseName) + ".ready").c_str()));
-    WaitForSingleObject(release, 60000);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -78,6 +70,9 @@ int main(int argc, char** argv)
                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!held || held == INVALID_HANDLE_VALUE)
         return 3;
-    SignalReadyAndWait(argv[4]);
+    // Signals "<release>.ready" and waits (at most a minute) until <release> is set.
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, argv[4]);
+    SetEvent(CreateEventA(nullptr, TRUE, FALSE, (std::string(argv[4]) + ".ready").c_str()));
+    WaitForSingleObject(release, 60000);
     return 0;
 }

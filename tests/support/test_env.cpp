@@ -155,17 +155,19 @@ std::string ProcessVariable(const char* prefix)
     return prefix + std::string(id, wsprintfA(id, "%lx", GetCurrentProcessId()));
 }
 
-void MakeFolders(const std::string& path)
+std::string MakeFolders(const std::string& path)
 {
     for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
         CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
     CreateDirectoryA(path.c_str(), nullptr);
+    return path;
 }
 
-void MakeFile(const std::string& path, const std::string& bytes)
+std::string MakeFile(const std::string& path, const std::string& bytes)
 {
     MakeFolders(path.substr(0, path.rfind('\\')));
     WriteFile(path, bytes);
+    return path;
 }
 
 void RemoveTreeWithin(const std::string& path, const std::string& root)
@@ -239,18 +241,6 @@ ScratchFolder::ScratchFolder(const std::string& name)
 
 ScratchFolder::~ScratchFolder() { RemoveTestTree(path_); }
 
-std::string ScratchFolder::MakeFile(const std::string& relative, const std::string& bytes) const
-{
-    kstest::MakeFile(*this / relative, bytes);
-    return *this / relative;
-}
-
-std::string ScratchFolder::MakeFolder(const std::string& relative) const
-{
-    MakeFolders(*this / relative);
-    return *this / relative;
-}
-
 ModuleUnderTest::ModuleUnderTest() : module_(LoadLibraryA(Path().c_str())) {}
 
 ModuleUnderTest::~ModuleUnderTest() { Unload(); }
@@ -259,8 +249,7 @@ std::string ModuleUnderTest::Path() { return ExeFolder() + "\\KSInst.dll"; }
 
 void ModuleUnderTest::Unload()
 {
-    if (module_)
-        FreeLibrary(module_);
+    FreeLibrary(module_);  // nothing for a module already freed
     module_ = nullptr;
 }
 

@@ -29,9 +29,10 @@ std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
 // The entries of a module log's text, each as its level, a blank and its message.
 std::vector<std::string> LogEntriesOf(const std::string& log);
-// Makes `path` and every missing folder above it; MakeFile also writes the file.
-void MakeFolders(const std::string& path);
-void MakeFile(const std::string& path, const std::string& bytes = "x");
+// Makes `path` and every missing folder above it; MakeFile also writes the file. Each
+// returns `path`.
+std::string MakeFolders(const std::string& path);
+std::string MakeFile(const std::string& path, const std::string& bytes = "x");
 // Deletes `path` with everything below it (read-only and hidden entries included), but
 // only when it is `root` or lies below it and `root` is more than a drive.
 void RemoveTreeWithin(const std::string& path, const std::string& root);
@@ -79,8 +80,11 @@ public:
     // path + "\" + relative
     std::string operator/(const std::string& relative) const { return path_ + "\\" + relative; }
     // Creates a file (and its folders) below the scratch folder; returns its path.
-    std::string MakeFile(const std::string& relative, const std::string& bytes = "x") const;
-    std::string MakeFolder(const std::string& relative) const;
+    std::string MakeFile(const std::string& relative, const std::string& bytes = "x") const
+    {
+        return kstest::MakeFile(*this / relative, bytes);
+    }
+    std::string MakeFolder(const std::string& relative) const { return MakeFolders(*this / relative); }
 
 private:
     std::string path_;
