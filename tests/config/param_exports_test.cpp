@@ -13,13 +13,11 @@ using Import = LONG(WINAPI*)(const char*, const char*, const char*);
 
 class ParamExports : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(get_ && set_ && import_); }
-
     kstest::ScratchFolder folder_{"params"};
     kstest::ModuleUnderTest module_;
-    const GetParam get_ = module_.Export<GetParam>("KSWGetParamString");
-    const SetParam set_ = module_.Export<SetParam>("KSWSetParamString");
-    const Import import_ = module_.Export<Import>("KSWImportConfigFile");
+    const GetParam get_ = module_.Require<GetParam>("KSWGetParamString");
+    const SetParam set_ = module_.Require<SetParam>("KSWSetParamString");
+    const Import import_ = module_.Require<Import>("KSWImportConfigFile");
 };
 
 // The first section and entry of a name, compared with regard to case.

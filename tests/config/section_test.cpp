@@ -8,8 +8,7 @@ TEST(ConfigSection, GetSectionFindsOrCreatesAlongThePath)
         EXPECT_FALSE(document.GetSection(path, false)) << (path ? path : "(null)");
     EXPECT_FALSE(document.GetSection("", true) || document.GetSection(nullptr, true));
     // Empty components count: they create sections with an empty name.
-    const SharedRef<ConfigSection> empty = document.GetSection("A\\\\B", true);
-    const SharedRef<ConfigSection> c = document.GetSection("A\\B\\C", true);
+    const SharedRef<ConfigSection> empty = document.GetSection("A\\\\B", true), c = document.GetSection("A\\B\\C", true);
     EXPECT_EQ(empty.Get(), document.GetSection("A\\\\B").Get());
     EXPECT_EQ(c.Get(), document.GetSection("A\\B")->GetSection("C").Get());
     document.GetSection("X\\", true);

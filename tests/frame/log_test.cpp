@@ -208,10 +208,7 @@ TEST(ModuleLoad, SetsTheLogKeyVariableUnlessTheHostDidAndUnregisterAnswersZero)
     SetEnvironmentVariableA(kKeyVariable.c_str(), nullptr);
     kstest::ModuleUnderTest module;
     EXPECT_EQ(kstest::Environment(kKeyVariable.c_str()), "SOFTWARE\\Velm\\VLUpdate\\KSInstLog");
-    auto unregister = module.Export<LONG(WINAPI*)()>("DllUnregisterServer");
-    ASSERT_TRUE(unregister);
-    EXPECT_EQ(unregister(), 0);
-    EXPECT_EQ(GetProcAddress(module.Handle(), MAKEINTRESOURCEA(2)), reinterpret_cast<FARPROC>(unregister));
+    EXPECT_EQ(module.Require<LONG(WINAPI*)()>("DllUnregisterServer", 2)(), 0);
     module.Unload();
     SetEnvironmentVariableA(kKeyVariable.c_str(), nullptr);
 }

@@ -30,10 +30,7 @@ std::string HiveFile(bool ownFamily = true) { return ownFamily == kstest::NtFami
 
 // Below HKEY_USERS, read and written with the system's own calls.
 bool KeyExists(const std::string& path) { return kstest::RegKeyExists(HKEY_USERS, path); }
-DWORD ReadDWord(const std::string& key, const char* name)
-{
-    return kstest::GetDWordValue(HKEY_USERS, key, name, 0xDEAD);
-}
+DWORD ReadDWord(const std::string& key, const char* name) { return kstest::GetDWordValue(HKEY_USERS, key, name, 0xDEAD); }
 
 // Adds profiles to the running family's profile list, each with a folder below the
 // scratch folder, and removes every trace again at the end.
@@ -110,8 +107,7 @@ TEST_F(AllUsers, ExportWritesEveryUsersHiveAndLeavesNoHiveLoaded)
     AddProfile(kNoHive);
 
     kstest::ModuleUnderTest module;
-    auto addDWord = module.Export<LONG(WINAPI*)(const char*, const char*, DWORD, DWORD)>("KSWAddRegDWordToAllUsers");
-    ASSERT_TRUE(addDWord);
+    auto addDWord = module.Require<LONG(WINAPI*)(const char*, const char*, DWORD, DWORD)>("KSWAddRegDWordToAllUsers");
     EXPECT_EQ(addDWord(kSubKey, "Counter", 42, 0), 1);
 
     EXPECT_EQ(ReadDWord(In(kLoggedOn), "Counter"), 42u);
@@ -123,9 +119,8 @@ TEST_F(AllUsers, ExportWritesEveryUsersHiveAndLeavesNoHiveLoaded)
 
     // An "add" export never deletes: without a value name it writes the key's default
     // value, and options that would copy or move are not taken.
-    auto addString = module.Export<LONG(WINAPI*)(const char*, const char*, const char*, DWORD)>(
+    auto addString = module.Require<LONG(WINAPI*)(const char*, const char*, const char*, DWORD)>(
         "KSWAddRegStringToAllUsers");
-    ASSERT_TRUE(addString);
     EXPECT_EQ(addString(kSubKey, nullptr, "default text", 0), 1);
     EXPECT_EQ(kstest::GetStringValue(HKEY_USERS, In(kLoggedOn), ""), "default text");
     EXPECT_EQ(addDWord(kSubKey, nullptr, 7, PU_DELETE_KEY_IF_EMPTY), 1);
@@ -216,8 +211,7 @@ TEST_F(AllUsers, FilesBelowEveryProfileFolder)
     EXPECT_FALSE(kstest::FileExists(defaultFolder + "\\kstest_data\\Velm\\user.cfg"));
 
     kstest::ModuleUnderTest module;
-    auto delDir = module.Export<LONG(WINAPI*)(const char*, LONG)>("KSWDelDir");
-    ASSERT_TRUE(delDir);
+    auto delDir = module.Require<LONG(WINAPI*)(const char*, LONG)>("KSWDelDir");
     EXPECT_EQ(delDir("kstest_data\\Velm", 1), 1);
     EXPECT_EQ(delDir("", 1), 1) << "an empty relative path names the profile folder itself";
     for (const std::string& profile : {first, second, defaultFolder}) {
@@ -235,8 +229,7 @@ TEST(DelDir, PatternInTheLastComponentFiltersTheFolder)
     for (const char* file : {"a.log", "b.LOG", "keep.txt", "sub\\inner.txt"})
         folder.MakeFile(file);
     kstest::ModuleUnderTest module;
-    auto delDir = module.Export<LONG(WINAPI*)(const char*, LONG)>("KSWDelDir");
-    ASSERT_TRUE(delDir);
+    auto delDir = module.Require<LONG(WINAPI*)(const char*, LONG)>("KSWDelDir");
     EXPECT_EQ(delDir((folder / "*.log").c_str(), 0), 1);
     EXPECT_EQ(kstest::FolderNames(folder.Path()), std::vector<std::string>{"keep.txt"});
     EXPECT_EQ(delDir((folder.Path() + "\\").c_str(), 0), 1);

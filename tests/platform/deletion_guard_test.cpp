@@ -124,10 +124,9 @@ protected:
         SetEnvironmentVariableA("=Q:", nullptr);
         for (const std::string& canary : canaries_)
             DeleteFileA(canary.c_str());
-        const std::vector<std::string> folders = {"Q:\\keep", "Q:\\cwd", "Q:\\climb\\a", "Q:\\climb",
-                                                  home_ + "\\Desktop\\climb\\a", home_ + "\\Desktop\\climb",
-                                                  "C:\\users\\kstest_other_" + kstest::ExeTitle()};
-        for (const std::string& folder : folders)
+        for (const std::string& folder : {std::string("Q:\\keep"), std::string("Q:\\cwd"), std::string("Q:\\climb\\a"),
+                                          std::string("Q:\\climb"), home_ + "\\Desktop\\climb\\a", home_ + "\\Desktop\\climb",
+                                          "C:\\users\\kstest_other_" + kstest::ExeTitle()})
             RemoveDirectoryA(folder.c_str());
         kstest::RemoveTestTree(outside_ + "\\deep");
         for (const char* sid : {kFirstSid, kSecondSid})
@@ -213,8 +212,7 @@ TEST_F(HostilePaths, NoCanaryIsLost)
         {"data\\..\\..\\p2", 0}, {"*.log", 0},
     };
     kstest::ModuleUnderTest module;
-    auto delDir = module.Export<LONG(WINAPI*)(const char*, LONG)>("KSWDelDir");
-    ASSERT_TRUE(delDir);
+    auto delDir = module.Require<LONG(WINAPI*)(const char*, LONG)>("KSWDelDir");
     for (const auto& row : rows) {
         const char* path = row.path.c_str();
         const std::vector<std::pair<const char*, std::function<void()>>> calls = {

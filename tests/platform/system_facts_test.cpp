@@ -36,9 +36,7 @@ TEST(OsClassUnderWine, ExportAnswersForTheReportedVersion)
         GTEST_SKIP() << "no expected class for this run";
     const DWORD expected = std::strtoul(expectedText, nullptr, 0);
     kstest::ModuleUnderTest module;
-    auto isCompatible = module.Export<int(WINAPI*)(DWORD)>("KSWIsCompatibleWithOS");
-    ASSERT_TRUE(isCompatible);
-    EXPECT_EQ(reinterpret_cast<FARPROC>(isCompatible), GetProcAddress(module.Handle(), MAKEINTRESOURCEA(6)));
+    auto isCompatible = module.Require<int(WINAPI*)(DWORD)>("KSWIsCompatibleWithOS", 6);
     for (DWORD bit = 1; bit != 0; bit <<= 1)
         EXPECT_EQ(isCompatible(bit), bit == expected ? 1 : 0) << std::hex << "bit 0x" << bit;
     EXPECT_EQ(isCompatible(0xFFFFFFFF), expected ? 1 : 0);
@@ -67,9 +65,7 @@ TEST(Security, GroupsAndFreeAccess)
     EXPECT_EQ(IsUserInGroup(547), !kstest::NtFamily());
 
     kstest::ModuleUnderTest module;
-    auto setFreeAccess = module.Export<int(WINAPI*)(const char*, DWORD)>("KSWSetFreeAccess");
-    ASSERT_TRUE(setFreeAccess);
-    EXPECT_EQ(reinterpret_cast<FARPROC>(setFreeAccess), GetProcAddress(module.Handle(), MAKEINTRESOURCEA(3)));
+    auto setFreeAccess = module.Require<int(WINAPI*)(const char*, DWORD)>("KSWSetFreeAccess", 3);
     kstest::TestRegKey regKey("FreeAccess", HKEY_LOCAL_MACHINE);
     CVRegKey::LocalMachine.Create(regKey.Path().c_str(), KEY_ALL_ACCESS);
     const std::string keyName = "MACHINE\\" + regKey.Path(), before = RegistryDaclText(keyName);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,16 @@ public:
     F Export(const char* name) const
     {
         return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+    }
+    // The export `name`, exported at `ordinal` too when that is not 0; when it is not,
+    // throws, which fails the test.
+    template <typename F>
+    F Require(const char* name, WORD ordinal = 0) const
+    {
+        const F found = Export<F>(name);
+        if (!found || (ordinal && reinterpret_cast<FARPROC>(found) != GetProcAddress(module_, MAKEINTRESOURCEA(ordinal))))
+            throw std::runtime_error(std::string("not exported as expected: ") + name);
+        return found;
     }
     void Unload();
 
