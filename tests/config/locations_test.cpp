@@ -12,40 +12,37 @@ namespace {
 constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 // A copy of the module under another name, loaded from a folder of its own.
-class ModuleCopy {
-public:
-    ModuleCopy(const kstest::ScratchFolder& folder, const std::string& relativeName) : path_(folder / relativeName)
+struct ModuleCopy {
+    ModuleCopy(const kstest::ScratchFolder& folder, const std::string& relativeName) : path(folder / relativeName)
     {
         CreateDirectoryA(Folder().c_str(), nullptr);
-        CopyFileA(kstest::ModuleUnderTest::Path().c_str(), path_.c_str(), FALSE);
+        CopyFileA(kstest::ModuleUnderTest::Path().c_str(), path.c_str(), FALSE);
         // A trailing dot loads a file that has no extension as it is named.
-        handle_ = LoadLibraryA((path_ + (relativeName.find('.') == std::string::npos ? "." : "")).c_str());
+        handle = LoadLibraryA((path + (relativeName.find('.') == std::string::npos ? "." : "")).c_str());
     }
-    ~ModuleCopy() { FreeLibrary(handle_); }
-    HMODULE Handle() const { return handle_; }
-    std::string Folder() const { return path_.substr(0, path_.rfind('\\')); }
+    ~ModuleCopy() { FreeLibrary(handle); }
+    std::string Folder() const { return path.substr(0, path.rfind('\\')); }
 
-private:
-    const std::string path_;
-    HMODULE handle_;
+    const std::string path;
+    HMODULE handle;
 };
 
 TEST(Locations, ProductConfigurationBesideTheModule)
 {
     kstest::ScratchFolder folder("beside");
     ModuleCopy module(folder, "mod\\KSInst.dll");
-    ASSERT_TRUE(module.Handle());
+    ASSERT_TRUE(module.handle);
     const std::string product = module.Folder() + "\\KSCommon.cfg", own = module.Folder() + "\\KSInst.cfg";
 
-    EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, nullptr), product) << "neither file exists";
-    EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, module.Handle()), own) << "whether it exists or not";
+    EXPECT_EQ(ProductLocations(module.handle).CfgPath(false, nullptr), product) << "neither file exists";
+    EXPECT_EQ(ProductLocations(module.handle).CfgPath(false, module.handle), own) << "whether it exists or not";
     kstest::WriteFile(own, "[General]\r\n[]\r\n");
-    EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, nullptr), own) << "only the module's own exists";
+    EXPECT_EQ(ProductLocations(module.handle).CfgPath(false, nullptr), own) << "only the module's own exists";
     kstest::WriteFile(product, "[General]\r\n[]\r\n");
-    EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(false, nullptr), product);
+    EXPECT_EQ(ProductLocations(module.handle).CfgPath(false, nullptr), product);
 
     // The first answer is kept for the module's life.
-    ProductLocations cached(module.Handle());
+    ProductLocations cached(module.handle);
     EXPECT_EQ(cached.CfgPath(false, nullptr), product);
     DeleteFileA(product.c_str());
     DeleteFileA(own.c_str());
@@ -56,8 +53,8 @@ TEST(Locations, ProductConfigurationBesideTheModule)
                                     {"tmp\\KSR8afd.tmp", "KSR8afd.cfg"}};
     for (const auto& name : names) {
         ModuleCopy copy(folder, name[0]);
-        ASSERT_TRUE(copy.Handle()) << name[0];
-        EXPECT_EQ(ProductLocations(copy.Handle()).CfgPath(false, copy.Handle()), copy.Folder() + "\\" + name[1]);
+        ASSERT_TRUE(copy.handle) << name[0];
+        EXPECT_EQ(ProductLocations(copy.handle).CfgPath(false, copy.handle), copy.Folder() + "\\" + name[1]);
     }
 }
 
@@ -76,13 +73,13 @@ TEST(Locations, DataFolderFollowsMultiUserAndLogDirAndIsMadeOnFirstUse)
         ASSERT_FALSE(base.empty());
         const std::string expectedFolder = base + "\\Velm\\VLUpdate\\Kestrel\\" + row.logDir;
         const bool velmExisted = kstest::FolderExists(base + "\\Velm");
-        ProductLocations locations(module.Handle());
+        ProductLocations locations(module.handle);
         EXPECT_EQ(locations.CfgPath(true, nullptr), expectedFolder + "\\KSCommon.cfg") << row.general;
         EXPECT_TRUE(kstest::FolderExists(expectedFolder));
         // The first call fixed the module configuration's name (the host's, for a null
         // module); a process whose first caller names the module gets the module's.
-        EXPECT_EQ(locations.CfgPath(true, module.Handle()), expectedFolder + "\\tests_config.cfg");
-        EXPECT_EQ(ProductLocations(module.Handle()).CfgPath(true, module.Handle()), expectedFolder + "\\KSInst.cfg");
+        EXPECT_EQ(locations.CfgPath(true, module.handle), expectedFolder + "\\tests_config.cfg");
+        EXPECT_EQ(ProductLocations(module.handle).CfgPath(true, module.handle), expectedFolder + "\\KSInst.cfg");
         if (!velmExisted)
             DeleteTree(base + "\\Velm", DT_NO_RESTART, nullptr, nullptr, 0);
     }

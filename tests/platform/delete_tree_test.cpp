@@ -114,8 +114,7 @@ TEST(DeleteTree, RemovesEmptiedParentsUpToTheStopFolder)
     const std::string stop = scratch.MakeFolder("stop");
     scratch.MakeFile("stop\\a\\b\\tree\\file.txt");
     // The stop folder, compared without its trailing backslashes, stays though empty.
-    EXPECT_EQ(DeleteTree(scratch / "stop\\a\\b\\tree", DT_REMOVE_EMPTY_PARENTS, nullptr, (stop + "\\").c_str(), 0),
-              0u);
+    EXPECT_EQ(DeleteTree(scratch / "stop\\a\\b\\tree", DT_REMOVE_EMPTY_PARENTS, nullptr, (stop + "\\").c_str(), 0), 0u);
     EXPECT_FALSE(Exists(scratch / "stop\\a"));
     EXPECT_TRUE(Exists(stop));
     // Without a stop folder the climb ends at the first folder that is not empty; a
@@ -127,8 +126,7 @@ TEST(DeleteTree, RemovesEmptiedParentsUpToTheStopFolder)
     EXPECT_FALSE(Exists(scratch / "stop\\m"));
     EXPECT_TRUE(Exists(busy));
     // Not for the walk's own inner calls.
-    EXPECT_EQ(DeleteTree(scratch / "stop\\p\\q\\inner.txt", DT_REMOVE_EMPTY_PARENTS | DT_INNER, nullptr, nullptr, 0),
-              0u);
+    EXPECT_EQ(DeleteTree(scratch / "stop\\p\\q\\inner.txt", DT_REMOVE_EMPTY_PARENTS | DT_INNER, nullptr, nullptr, 0), 0u);
     EXPECT_TRUE(Exists(scratch / "stop\\p\\q"));
 }
 

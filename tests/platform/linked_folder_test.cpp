@@ -49,8 +49,7 @@ TEST_F(FolderLinks, WalksNeverEnterTheLink)
 
     const DWORD result = DeleteTree(tree_, DT_NO_RESTART, nullptr, nullptr, 0);
     EXPECT_EQ(kstest::ReadFile(target_ + "\\inner\\keep.txt"), "target");
-    EXPECT_EQ(GetFileAttributesA(target_.c_str()),
-              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(GetFileAttributesA(target_.c_str()), DWORD(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
     EXPECT_FALSE(kstest::FolderExists(tree_ + "\\sub"));
     // Windows removes the link itself. Wine cannot remove a Unix link with
     // RemoveDirectory (145): there the link stays and is reported as in place.

@@ -19,14 +19,10 @@ void RawSet(HKEY key, const char* name, DWORD type, const std::string& bytes)
 
 std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), sizeof(value)); }
 
-class RegKeyTest : public testing::Test {
-protected:
-    kstest::TestRegKey scratch_{"RegKey"};
-    CVRegKey key_ = CVRegKey::CurrentUser.Create(scratch_.Path().c_str(), KEY_ALL_ACCESS);
-};
-
-TEST_F(RegKeyTest, TypedGettersOnEdgeValues)
+TEST(RegKey, TypedGettersOnEdgeValues)
 {
+    kstest::TestRegKey scratch("RegKey");
+    CVRegKey key = CVRegKey::CurrentUser.Create(scratch.Path().c_str(), KEY_ALL_ACCESS);
     SetEnvironmentVariableA("KSTEST_REGVAR", "C:\\expanded");
     const std::string sz0("", 0), sz1(1, '\0');
     const std::string invalid = "!Attempt to treat registry value \"value\" with invalid type";
@@ -50,14 +46,14 @@ TEST_F(RegKeyTest, TypedGettersOnEdgeValues)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        RegDeleteValueA(key_.Handle(), "value");
+        RegDeleteValueA(key.Handle(), "value");
         if (row.type)
-            RawSet(key_.Handle(), "value", row.type, row.bytes);
+            RawSet(key.Handle(), "value", row.type, row.bytes);
         std::string result;
         try {
-            result = row.getter == 's'   ? key_.GetString("value", "dflt")
-                     : row.getter == 'e' ? key_.GetExpandString("value", "dflt")
-                                         : std::to_string(key_.GetDWord("value", 77));
+            result = row.getter == 's'   ? key.GetString("value", "dflt")
+                     : row.getter == 'e' ? key.GetExpandString("value", "dflt")
+                                         : std::to_string(key.GetDWord("value", 77));
         } catch (const CVRegKey::CInvalidType& e) {
             result = std::string("!") + e.what();
         } catch (const CVRegKey::CSystemException& e) {
@@ -65,31 +61,33 @@ TEST_F(RegKeyTest, TypedGettersOnEdgeValues)
         }
         EXPECT_EQ(result, row.expected);
     }
-    EXPECT_EQ(key_.GetExpandString("missing", "%KSTEST_REGVAR%"), "C:\\expanded");
+    EXPECT_EQ(key.GetExpandString("missing", "%KSTEST_REGVAR%"), "C:\\expanded");
     SetEnvironmentVariableA("KSTEST_REGVAR", nullptr);
 }
 
-TEST_F(RegKeyTest, SubkeysAreCopiedEnumeratedAndDeletedIfEmpty)
+TEST(RegKey, SubkeysAreCopiedEnumeratedAndDeletedIfEmpty)
 {
-    key_.Create("top\\middle\\bottom", KEY_ALL_ACCESS).SetString("v", "x");
-    key_.Create("values", KEY_ALL_ACCESS).SetValue("raw", "a\0b", 3, REG_BINARY);
-    key_.Create("empty", KEY_ALL_ACCESS);
+    kstest::TestRegKey scratch("RegKey");
+    CVRegKey key = CVRegKey::CurrentUser.Create(scratch.Path().c_str(), KEY_ALL_ACCESS);
+    key.Create("top\\middle\\bottom", KEY_ALL_ACCESS).SetString("v", "x");
+    key.Create("values", KEY_ALL_ACCESS).SetValue("raw", "a\0b", 3, REG_BINARY);
+    key.Create("empty", KEY_ALL_ACCESS);
     // Into a new subkey of the destination, and into the destination itself, whose
     // handle stays the caller's.
-    CVRegKey destination = key_.Create("copy", KEY_ALL_ACCESS);
-    key_.Open("top", KEY_READ).CopyTo(destination.Handle(), "top");
-    key_.Open("values", KEY_READ).CopyTo(destination.Handle(), "");
+    CVRegKey destination = key.Create("copy", KEY_ALL_ACCESS);
+    key.Open("top", KEY_READ).CopyTo(destination.Handle(), "top");
+    key.Open("values", KEY_READ).CopyTo(destination.Handle(), "");
     EXPECT_EQ(destination.Open("top\\middle\\bottom", KEY_READ).GetString("v"), "x");
     EXPECT_EQ(destination.GetBinary("raw"), (std::vector<BYTE>{'a', 0, 'b'}));
     // Only an empty key goes; one with a subkey or a value stays.
     for (const char* name : {"top", "values", "empty"})
-        key_.DeleteKeyIfEmpty(name);
+        key.DeleteKeyIfEmpty(name);
     std::string names;
-    for (DWORD i = 0; i < key_.GetSubKeyCount(); ++i)
-        names += key_.EnumSubKey(i) + " ";
+    for (DWORD i = 0; i < key.GetSubKeyCount(); ++i)
+        names += key.EnumSubKey(i) + " ";
     EXPECT_EQ(names, "copy top values ");
-    EXPECT_THROW(key_.EnumSubKey(3), CVRegKey::CSystemException);
-    EXPECT_THROW(key_.DeleteKeyIfEmpty("empty"), CVRegKey::CSystemException);
+    EXPECT_THROW(key.EnumSubKey(3), CVRegKey::CSystemException);
+    EXPECT_THROW(key.DeleteKeyIfEmpty("empty"), CVRegKey::CSystemException);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 TEST(ResourceStrings, TheSystemLanguagePicksTheTableAndMessagesTakeTheName)
 {
     kstest::ModuleUnderTest module;
-    ASSERT_TRUE(module.Handle());
     const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE && GetACP() == 932;
     std::string text;
     ASSERT_TRUE(LoadResourceMessage(text, module.Handle(), 3, "Probe"));
