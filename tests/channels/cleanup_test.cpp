@@ -266,8 +266,7 @@ TEST_F(ChannelCleanup, HostileLocationsStayInsideTheChannelsFolders)
 CleanupStep DeleteInside(const std::string& within, const std::string& path)
 {
     CleanupStep step;
-    step.kind = StepKind::DeleteTree, step.within = within, step.path = path;
-    step.flags = 0x8;  // never scheduled at restart
+    step.kind = StepKind::DeleteTree, step.within = within, step.path = path, step.flags = 0x8;  // 0x8: never at restart
     return step;
 }
 

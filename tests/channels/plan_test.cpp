@@ -100,11 +100,8 @@ struct FakeIndex : ChannelIndexView {
 
 // Common application data, its name for the user, the common and the user's root, the
 // common and the user's statistics folder.
-ChannelFolders Folders()
-{
-    return {"C:\\PD", "AD", "C:\\PD\\Velm\\VLUpdate\\Kestrel", "AD\\Velm\\VLUpdate\\Kestrel",
-            "C:\\PD\\Velm\\vlny", "AD\\Velm\\vlny"};
-}
+const ChannelFolders kFolders = {"C:\\PD", "AD", "C:\\PD\\Velm\\VLUpdate\\Kestrel", "AD\\Velm\\VLUpdate\\Kestrel",
+                                 "C:\\PD\\Velm\\vlny", "AD\\Velm\\vlny"};
 
 std::string Field(const char* label, const std::string& value) { return value.empty() ? value : label + value; }
 
@@ -137,7 +134,7 @@ std::vector<std::string> Matching(const CleanupPlan& plan, const char* pattern =
 // Plain removal of one channel, http://a in the folder "news" when there is an index.
 CleanupPlan Plan(const ChannelCleanupOptions& options, const char* product = "Prod", bool indexExists = true)
 {
-    return PlanCleanup(SelectChannels({}, {Channel("http://a", "ChanA", "X")}, false), Folders(),
+    return PlanCleanup(SelectChannels({}, {Channel("http://a", "ChanA", "X")}, false), kFolders,
                        FakeIndex(indexExists, {{"http://a", "news"}}), "Channels", product, true, options);
 }
 
@@ -195,7 +192,7 @@ TEST(CleanupPlan, HostileAndMissingNamesDeleteNothingOfTheirOwn)
     const std::vector<ChannelRecord> records = {Channel("http://bad", "Bad", ""), Channel("http://none", "None", ""),
                                                 Channel("http://twice", "T1", ""), Channel("HTTP://TWICE", "T2", "")};
     const FakeIndex index(true, {{"http://bad", "..\\..\\Windows"}, {"http://twice", "t"}, {"HTTP://TWICE", "t"}});
-    const CleanupPlan plan = PlanCleanup(SelectChannels({}, records, false), Folders(), index, "Channels", "Prod",
+    const CleanupPlan plan = PlanCleanup(SelectChannels({}, records, false), kFolders, index, "Channels", "Prod",
                                          false, ChannelCleanupOptions());
     EXPECT_EQ(plan.channelCount, 4);
     EXPECT_EQ(Matching(plan, "^WARN"),

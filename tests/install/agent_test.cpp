@@ -135,58 +135,48 @@ constexpr char kLoggedOff[] = "S-1-5-21-7101-7102-7103-1003";  // hive file only
 constexpr char kLateUser[] = "S-1-5-21-7101-7102-7103-1004";   // present, never given the value
 std::string HiveFile() { return kstest::NtFamily() ? "\\NTUser.dat" : "\\User.dat"; }
 
-class AgentUsers : public testing::Test {
-protected:
-    AgentUsers()
-        : module_("agentusers", ""), hiveSource_("agenthive"), agentPath_(module_.Folder().MakeFolder("Product") + "\\agent.exe"),
-          atStartup_(module_.Export<AgentAtStartup>("KSWAgentAtStartup"))
-    {
-        CopyFileA(kstest::HelperPath().c_str(), agentPath_.c_str(), FALSE);
-        module_.WriteCfg("[General]\r\n Path = " + module_.Folder() / "Product" +
-                         "\r\n ModuleAgent = agent.exe\r\n ObjectPrefix = " + ValueName() + "\r\n[]\r\n");
-    }
-    ~AgentUsers() override
+// Every profile entry and value the test may add goes again at the end, whatever happens.
+struct AgentUsersCleanup {
+    ~AgentUsersCleanup()
     {
         RegUnLoadKeyA(HKEY_USERS, kPreloaded);
-        for (const std::string& name : added_)
-            kstest::RemoveProfileEntry(name);
+        for (const char* sid : {kLoggedOn, kPreloaded, kLoggedOff, kLateUser})
+            kstest::RemoveProfileEntry(sid);
         SHDeleteValueA(HKEY_CURRENT_USER, kRunKey, ValueName().c_str());
         SHDeleteValueA(HKEY_USERS, (std::string(".DEFAULT\\") + kRunKey).c_str(), ValueName().c_str());
     }
-    void SetUp() override { ASSERT_TRUE(atStartup_); }
+};
 
+TEST(AgentUsers, EveryUsersHiveGetsTheValueAndLosesItAgain)
+{
+    kstest::InstalledModule module("agentusers", "");
+    const kstest::TestRegKey hiveSource("agenthive");
+    const AgentUsersCleanup cleanup;  // before the folder and the key go
+    const std::string product = module.Folder().MakeFolder("Product"), data = "\"" + product + "\\agent.exe\" /startup";
+    CopyFileA(kstest::HelperPath().c_str(), (product + "\\agent.exe").c_str(), FALSE);
+    module.WriteCfg("[General]\r\n Path = " + product + "\r\n ModuleAgent = agent.exe\r\n ObjectPrefix = " + ValueName() +
+                    "\r\n[]\r\n");
+    const auto atStartup = module.Export<AgentAtStartup>("KSWAgentAtStartup");
+    ASSERT_TRUE(atStartup);
     // A profile of the running family's list, with a hive file made by the registry
     // itself when asked, and its Run key present when the user counts as logged on.
-    std::string AddProfile(const char* name, bool withHive, bool loggedOn)
-    {
-        const std::string folder = module_.Folder().MakeFolder(name);
+    const auto addProfile = [&](const char* name, bool withHive, bool loggedOn) {
+        const std::string folder = module.Folder().MakeFolder(name);
         if (withHive) {
-            CVRegKey::CurrentUser.Create((hiveSource_.Path() + "\\" + kRunKey).c_str(), KEY_ALL_ACCESS);
-            EXPECT_TRUE(kstest::SaveHive(hiveSource_.Path(), folder + HiveFile()));
+            CVRegKey::CurrentUser.Create((hiveSource.Path() + "\\" + kRunKey).c_str(), KEY_ALL_ACCESS);
+            EXPECT_TRUE(kstest::SaveHive(hiveSource.Path(), folder + HiveFile()));
         }
         kstest::AddProfileEntry(name, folder);
-        added_.push_back(name);
         if (loggedOn)
             CVRegKey::Users.Create((std::string(name) + "\\" + kRunKey).c_str(), KEY_READ);
         return folder;
-    }
-
-    kstest::InstalledModule module_;
-    kstest::TestRegKey hiveSource_;
-    std::string agentPath_;
-    std::vector<std::string> added_;
-    AgentAtStartup atStartup_ = nullptr;
-};
-
-TEST_F(AgentUsers, EveryUsersHiveGetsTheValueAndLosesItAgain)
-{
-    const std::string data = "\"" + agentPath_ + "\" /startup";
-    AddProfile(kLoggedOn, false, true);
-    const std::string preloaded = AddProfile(kPreloaded, true, false);
+    };
+    addProfile(kLoggedOn, false, true);
+    const std::string preloaded = addProfile(kPreloaded, true, false);
     ASSERT_TRUE(kstest::LoadHive(kPreloaded, preloaded + HiveFile()));
-    AddProfile(kLoggedOff, true, false);
+    addProfile(kLoggedOff, true, false);
 
-    EXPECT_EQ(atStartup_(1, 1, 1), 1);
+    EXPECT_EQ(atStartup(1, 1, 1), 1);
     EXPECT_EQ(RunValue(HKEY_USERS, kLoggedOn), data);
     EXPECT_EQ(RunValue(HKEY_USERS, kPreloaded), data) << "a loaded hive is written in place";
     EXPECT_FALSE(kstest::RegKeyExists(HKEY_USERS, kLoggedOff)) << "a hive the module loaded is unloaded again";
@@ -195,15 +185,15 @@ TEST_F(AgentUsers, EveryUsersHiveGetsTheValueAndLosesItAgain)
     EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
 
     // A user who never had the value is no error on removal.
-    AddProfile(kLateUser, false, true);
-    EXPECT_EQ(atStartup_(0, 1, 1), 1);
+    addProfile(kLateUser, false, true);
+    EXPECT_EQ(atStartup(0, 1, 1), 1);
     EXPECT_EQ(RunValue(HKEY_USERS, kLoggedOn) + RunValue(HKEY_USERS, kPreloaded) + RunValue(HKEY_USERS, ".DEFAULT"),
               "<none><none><none>");
     EXPECT_FALSE(kstest::RegKeyExists(HKEY_USERS, kLoggedOff));
-    EXPECT_EQ(atStartup_(0, 1, 0), 1) << "nobody has it any more";
+    EXPECT_EQ(atStartup(0, 1, 0), 1) << "nobody has it any more";
 
     // Without the default user its hive is left alone.
-    EXPECT_EQ(atStartup_(1, 1, 0), 1);
+    EXPECT_EQ(atStartup(1, 1, 0), 1);
     EXPECT_EQ(RunValue(HKEY_USERS, kLoggedOn), data);
     EXPECT_EQ(RunValue(HKEY_USERS, ".DEFAULT"), "<none>");
 }

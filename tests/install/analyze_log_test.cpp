@@ -5,6 +5,7 @@
 #include "install/log_analysis.h"
 #include "pending_lists.h"
 #include "platform/system_version.h"
+#include "removal/removal_fixture.h"  // SimulateRestart
 
 #include <gtest/gtest.h>
 
@@ -69,11 +70,7 @@ public:
         for (const Scheduled& s : operations)
             kstest::SchedulePending(Expand(s.target), Expand(s.source), s.replace);
     }
-    std::string WriteLog(const std::string& text) const
-    {
-        kstest::WriteFile(scratch_ / "Installation Log.txt", Expand(text));
-        return scratch_ / "Installation Log.txt";
-    }
+    std::string WriteLog(const std::string& text) const { return scratch_.MakeFile("Installation Log.txt", Expand(text)); }
 
 private:
     kstest::ScratchFolder scratch_;

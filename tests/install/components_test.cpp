@@ -269,8 +269,7 @@ TEST(Components, UnregisterComFileByKind)
     // An executable server, under a long name that needs its short form on the command line.
     const std::string server = scratch / "Component Server Program.EXE";
     ASSERT_TRUE(CopyFileA(kstest::HelperPath().c_str(), server.c_str(), FALSE));
-    const std::string library = scratch / "Component Library.dll";
-    ASSERT_TRUE(CopyFileA((kstest::ExeFolder() + "\\kstest_com_2.0.0.1.dll").c_str(), library.c_str(), FALSE));
+    const std::string library = Place("2.0.0.1", scratch / "Component Library.dll");
     kstest::SetStringValue(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", nullptr, library);
 
     for (const std::string& nothing : {std::string(), scratch / "no dot here", scratch / "missing.exe"})

@@ -73,11 +73,8 @@ bool IsDeletion(const std::string& target) { return target == "NUL" || target ==
 
 }  // namespace
 
-PendingListsTakeover::PendingListsTakeover()
+PendingListsTakeover::PendingListsTakeover() : value_(ReadValue()), hadWininit_(FileExists(WininitPath())), wininit_(ReadSection())
 {
-    value_ = ReadValue();
-    hadWininit_ = GetFileAttributesA(WininitPath().c_str()) != INVALID_FILE_ATTRIBUTES;
-    wininit_ = ReadSection();
     Clear();
 }
 
@@ -130,21 +127,6 @@ bool PendingListHoldsText(const std::string& path)
 {
     const std::vector<std::string> texts = Texts(ReadValue());
     return std::count(texts.begin(), texts.end(), "\\??\\" + path) + std::count(texts.begin(), texts.end(), "!\\??\\" + path);
-}
-
-bool SimulateRestart()
-{
-    std::string commandLine = SystemFolder() + "\\wineboot.exe -r";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &info))
-        return false;
-    const bool ended = WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return ended;
 }
 
 }  // namespace kstest

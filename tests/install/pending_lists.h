@@ -3,6 +3,8 @@
 // "rename" section of WININIT.INI (95/98/Me).
 #pragma once
 
+#include "support/test_env.h"
+
 #include <string>
 #include <vector>
 
@@ -10,12 +12,10 @@ namespace kstest {
 
 // Takes both lists over for a test: saved and emptied at construction, put back at
 // destruction. Only for tests that hold the restart-list lock of the test run.
-class PendingListsTakeover {
+class PendingListsTakeover : Uncopyable {
 public:
     PendingListsTakeover();
     ~PendingListsTakeover();
-    PendingListsTakeover(const PendingListsTakeover&) = delete;
-    PendingListsTakeover& operator=(const PendingListsTakeover&) = delete;
 
     // Empties both lists; WININIT.INI stays, with an empty "rename" section.
     static void Clear();
@@ -39,9 +39,5 @@ std::vector<std::string> PendingOperations();
 // Whether the list holds `path` exactly as written (the NT list only; the 95/98/Me list
 // always holds short paths).
 bool PendingListHoldsText(const std::string& path);
-
-// Carries the pending operations out as a restart does (wineboot -r); false when that
-// could not be run within a minute.
-bool SimulateRestart();
 
 }  // namespace kstest

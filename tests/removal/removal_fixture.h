@@ -124,8 +124,7 @@ public:
     }
     void Unload()
     {
-        if (module_)
-            FreeLibrary(module_);
+        FreeLibrary(module_);  // none: does nothing
         module_ = nullptr;
         SetEnvironmentVariableA(ProcessVariable("Velmo:CVLog:Dir:0x").c_str(), nullptr);
     }

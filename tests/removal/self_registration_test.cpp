@@ -148,11 +148,7 @@ TEST(SelfRegistration, OldLogsGoOnlyAfterTheOldUninstallerRan)
     const std::string profile = Environment("USERPROFILE");
     ASSERT_FALSE(common.empty() || profile.empty());
     const std::string velm = profile + common.substr(common.rfind('\\')) + "\\Velm", logs = velm + "\\VLUpdate\\Kestrel";
-    const struct {
-        bool canStart;
-        bool quoted;
-        HRESULT result;
-    } rows[] = {{true, false, S_OK}, {true, true, S_OK}, {false, false, E_FAIL}};
+    const struct { bool canStart, quoted; HRESULT result; } rows[] = {{true, false, S_OK}, {true, true, S_OK}, {false, false, E_FAIL}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.canStart) + std::to_string(row.quoted));
         Upgrade upgrade("old_logs", "KSTestOldLogs", "Old Logs", nullptr);

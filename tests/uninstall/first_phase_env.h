@@ -9,6 +9,7 @@
 #include "support/test_env.h"
 #include "support/test_thread.h"
 #include "uninstall/first_phase.h"
+#include "uninstall/registry_cleanup.h"
 #include "uninstall/stop_client.h"
 #include "uninstall/uninstall_options.h"
 
@@ -20,6 +21,9 @@ namespace kstest {
 
 // The product's unique name in every first-phase test (the module keeps the first one).
 constexpr char kUniqueName[] = "KSTestFirstPhase";
+// Its registry key and its uninstall registration.
+const std::string kProductKey = std::string("SOFTWARE\\Velm\\VLUpdate\\") + kUniqueName;
+const std::string kUninstallKey = std::string(kUninstallKeyPath) + "\\" + kUniqueName;
 
 // The log cannot be closed in a process, and every later start takes a numbered file:
 // one log for all the first-phase tests of a process, read from where each test began.
@@ -100,10 +104,7 @@ private:
     size_t logStart_ = 0;
 };
 
-inline bool ValueExists(HKEY root, const std::string& key, const char* value)
-{
-    return GetStringValue(root, key, value, "<none>") != "<none>";
-}
+inline bool ValueExists(HKEY root, const std::string& key, const char* value) { return GetStringValue(root, key, value, "-") != "-"; }
 
 // The first visible window of class "#32770" of this process that holds (or, with
 // `withBar` false, lacks) a progress bar 1000; null after `timeoutMs`.

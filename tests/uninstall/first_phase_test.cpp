@@ -13,8 +13,6 @@
 namespace kstest {
 namespace {
 
-const std::string kProductKey = std::string("SOFTWARE\\Velm\\VLUpdate\\") + kUniqueName;
-const std::string kUninstallKey = std::string(kUninstallKeyPath) + "\\" + kUniqueName;
 const std::string kOldUninstallKey = std::string(kUninstallKeyPath) + "\\KSTestOldRegistration";
 constexpr char kPlainCfg[] = "[General]\nPath=%PROD%\nObjectPrefix=KSTestFirstPhase\n[]\n";
 

@@ -84,15 +84,13 @@ TEST(RemovalKeywords, EachKeywordAndTheirCombinations)
 TEST(RegistrySteps, RunValuesHookAndRegistrationsGoOthersStay)
 {
     ProductFixture product("reg");
-    const std::string productKey = std::string("SOFTWARE\\Velm\\VLUpdate\\") + kUniqueName;
     const std::string neighbour = "SOFTWARE\\Velm\\VLUpdate\\KSTestNeighbour";
-    const std::string uninstall = std::string(kUninstallKeyPath) + "\\" + kUniqueName;
     const std::string old = std::string(kUninstallKeyPath) + "\\KSTestOld";
     SetStringValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kUniqueName, "a");
     SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName, "a");
     SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKeyPath, kUniqueName, "a");
     SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, "KSTestOther", "a");
-    for (const std::string& key : {productKey + "\\Deep\\Deeper", neighbour, uninstall, old})
+    for (const std::string& key : {kProductKey + "\\Deep\\Deeper", neighbour, kUninstallKey, old})
         SetStringValue(HKEY_LOCAL_MACHINE, key, "v", "1");
 
     // Install mode keeps every Run value; the browser value goes only when it names the browser.
@@ -129,14 +127,13 @@ TEST(RegistrySteps, RunValuesHookAndRegistrationsGoOthersStay)
     // Names that are not one key name touch nothing.
     for (const char* name : {"", "\\", "KSTestFirstPhase\\..", "..\\KSTestNeighbour"})
         RemoveProductRegistration(name);
-    for (const std::string& key : {productKey, std::string(kUninstallKeyPath), neighbour, old})
+    for (const std::string& key : {kProductKey, std::string(kUninstallKeyPath), neighbour, old})
         EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, key)) << key;
     // The product's key goes whole; its parent stays while a neighbour lives in it.
     RemoveProductRegistration(kUniqueName);
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, productKey));
+    for (const std::string& key : {kProductKey, kUninstallKey, old})
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, key)) << key;
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, neighbour));
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, uninstall));
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, old));
     // Without its own uninstall registration, the old one is not looked at.
     SetStringValue(HKEY_LOCAL_MACHINE, old, "v", "1");
     RemoveProductRegistration(kUniqueName);
