@@ -176,8 +176,9 @@ TEST(CleanupPlan, PlainRemovalInOrder)
     EXPECT_EQ(unscheduled.steps.size(), 33u);
     for (const CleanupStep& step : unscheduled.steps) {
         if (step.kind == StepKind::DeleteTree || step.kind == StepKind::DeleteTreeForAllUsers ||
-            step.kind == StepKind::RemoveFolderIfOnly)
+            step.kind == StepKind::RemoveFolderIfOnly) {
             EXPECT_TRUE(step.flags & DT_NO_RESTART) << Describe(step);
+        }
     }
 }
 

@@ -5,7 +5,7 @@
 #include "install/log_analysis.h"
 #include "pending_lists.h"
 #include "platform/system_version.h"
-#include "removal/removal_fixture.h"  // SimulateRestart
+#include "support/restart_lists.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,6 @@
 #include <windows.h>
 
 #include <shlwapi.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <string>
@@ -21,31 +20,6 @@
 namespace kstest {
 
 constexpr char kLogHeader[] = "ERRORS_ONLY=0\nMAX_SIZE=0\nAPPEND=1\n";
-
-// Runs `line` and waits for it (with `children`, also for every process it started) at
-// most `timeoutMs` each; false when one of them did not end.
-inline bool RunAndWait(std::string line, DWORD timeoutMs, bool children)
-{
-    STARTUPINFOA startup = {sizeof(startup)};
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    bool ended = WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    CloseHandle(info.hProcess);
-    HANDLE snapshot = children ? CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0) : INVALID_HANDLE_VALUE;
-    PROCESSENTRY32 entry = {sizeof(entry)};
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        HANDLE child = entry.th32ParentProcessID == info.dwProcessId
-                           ? OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID) : nullptr;
-        if (child) {
-            ended = WaitForSingleObject(child, timeoutMs) == WAIT_OBJECT_0 && ended;
-            CloseHandle(child);
-        }
-    }
-    CloseHandle(snapshot);
-    return ended;
-}
 
 // The paths of the names in `folder` that match `pattern` ("*" and "?", case ignored).
 inline std::vector<std::string> NamesLike(const std::string& folder, const char* pattern)
@@ -195,9 +169,6 @@ private:
     std::vector<std::string> texts_;  // written by the thread only
     Thread thread_;                   // last: starts once everything above exists
 };
-
-// Runs wineboot's restart in the prefix: the pending deletions are carried out.
-inline bool SimulateRestart() { return RunAndWait(SystemFolder() + "\\wineboot.exe -r", 120000, false); }
 
 // How many of `entries` equal `entry`, or with `prefix` begin with it.
 inline size_t CountEntries(const std::vector<std::string>& entries, const std::string& entry, bool prefix = false)

@@ -45,6 +45,8 @@ std::vector<std::string> PendingDeletionsBelow(const std::string& folder, bool f
     return found;
 }
 
+bool SimulateRestart() { return RunAndWait(SystemFolder() + "\\wineboot.exe -r", 120000, false); }
+
 std::vector<std::string> WininitRenameLines()
 {
     std::string buffer(32767, '\0');

@@ -19,6 +19,9 @@ std::vector<std::string> WininitRenameLines();
 // time: on the NT family takes the pending deletions below `folder` out of the list at
 // the start and at the end; on 95/98/Me puts WININIT.INI's "rename" section back at the
 // end as it was at the start.
+// Runs wineboot's restart in the prefix: the pending deletions are carried out.
+bool SimulateRestart();
+
 class RestartListsGuard : Uncopyable {
 public:
     explicit RestartListsGuard(const std::string& folder);

@@ -3,6 +3,7 @@
 #include "platform/security.h"
 
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstring>
@@ -130,6 +131,31 @@ void RemoveProfileEntry(const std::string& sid)
 {
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, (ProfileListKey() + "\\" + sid).c_str());
     SHDeleteKeyA(HKEY_USERS, sid.c_str());
+}
+
+bool RunAndWait(std::string line, DWORD timeoutMs, bool children)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    bool ended = WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(info.hProcess);
+    HANDLE snapshot = children ? CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0) : INVALID_HANDLE_VALUE;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        HANDLE child = entry.th32ParentProcessID == info.dwProcessId
+                           ? OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID) : nullptr;
+        if (child) {
+            ended = WaitForSingleObject(child, timeoutMs) == WAIT_OBJECT_0 && ended;
+            CloseHandle(child);
+        }
+    }
+    CloseHandle(snapshot);
+    return ended;
 }
 
 bool SaveHive(const std::string& sourceKey, const std::string& file)
