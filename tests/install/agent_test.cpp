@@ -2,7 +2,6 @@
 // for the agent: it writes the command line it received beside itself.
 #include "install/install_fixture.h"
 #include "platform/reg_key.h"
-#include "platform/system_version.h"
 
 #include <shlwapi.h>
 
@@ -181,7 +180,7 @@ TEST(AgentUsers, EveryUsersHiveGetsTheValueAndLosesItAgain)
     EXPECT_EQ(RunValue(HKEY_USERS, kPreloaded), data) << "a loaded hive is written in place";
     EXPECT_FALSE(kstest::RegKeyExists(HKEY_USERS, kLoggedOff)) << "a hive the module loaded is unloaded again";
     // On the NT family the current user is one of the profiles; the 95/98/Me family has a default user.
-    EXPECT_EQ(IsWindowsNT() ? RunValue(HKEY_CURRENT_USER) : RunValue(HKEY_USERS, ".DEFAULT"), data);
+    EXPECT_EQ(kstest::NtFamily() ? RunValue(HKEY_CURRENT_USER) : RunValue(HKEY_USERS, ".DEFAULT"), data);
     EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
 
     // A user who never had the value is no error on removal.

@@ -134,7 +134,7 @@ TEST(AnalyzeLog, EdgeCasesOfTheLogAndTheList)
 
         EXPECT_EQ(kstest::PendingOperations(), installation.ExpandAll(c.remaining));
         EXPECT_EQ(module.LogEntriesFrom("KSWAnalyzeLog"), installation.ExpandAll(c.lines, "INFO KSWAnalyzeLog: "));
-        if (IsWindowsNT() && !c.pending.empty()) {
+        if (kstest::NtFamily() && !c.pending.empty()) {
             // Rewritten with short paths, or left exactly as it was.
             EXPECT_EQ(kstest::PendingListHoldsText(installation.Expand(c.pending[0].source)),
                       c.remaining.size() == c.pending.size());
@@ -152,7 +152,7 @@ TEST(AnalyzeLog, ReadingThePendingListLogsEachPair)
     kstest::InstalledModule module("pending_read_log", "");
     EXPECT_EQ(Analyze(module, log), 0);
     // The skipped texts as the list holds them; the kept ones as the working list does.
-    const bool nt = IsWindowsNT();
+    const bool nt = kstest::NtFamily();
     const std::string held = nt ? "\\??\\" : "";
     EXPECT_EQ(module.LogEntriesFrom("KSWise"),
               installation.ExpandAll({"skipping dst - " + std::string(nt ? "" : "NUL"), "skipping src - " + held + "{M}",
@@ -186,7 +186,7 @@ TEST(AnalyzeLog, UnusableLogOrNoPendingOperations)
                                          "INFO KSWAnalyzeLog: file is empty", "WARNING KSWAnalyzeLog: no log file",
                                          "WARNING KSWAnalyzeLog: no log file",
                                          "INFO KSWise: ProcessUninstallStrings() Buffer is empty"};
-    if (!IsWindowsNT()) {
+    if (!kstest::NtFamily()) {
         ASSERT_TRUE(DeleteFileA((kstest::WindowsFolder() + "\\wininit.ini").c_str()));
         EXPECT_EQ(Analyze(module, log), -1);
         expected.push_back("INFO KSWise: GetUninstallStrings() Wininit.ini doesn't exist");

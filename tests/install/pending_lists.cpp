@@ -1,7 +1,6 @@
 #include "pending_lists.h"
 
 #include "support/test_env.h"
-#include "platform/system_version.h"
 
 #include <windows.h>
 
@@ -95,7 +94,7 @@ void PendingListsTakeover::Clear()
 
 void SchedulePending(const std::string& target, const std::string& source, bool replace)
 {
-    if (IsWindowsNT())
+    if (kstest::NtFamily())
         MoveFileExA(source.c_str(), IsDeletion(target) ? nullptr : target.c_str(),
                     MOVEFILE_DELAY_UNTIL_REBOOT | (replace ? MOVEFILE_REPLACE_EXISTING : 0));
     else
@@ -105,7 +104,7 @@ void SchedulePending(const std::string& target, const std::string& source, bool 
 std::vector<std::string> PendingOperations()
 {
     std::vector<std::string> texts, operations;
-    if (IsWindowsNT()) {
+    if (kstest::NtFamily()) {
         texts = Texts(ReadValue());  // source, target, ...
     } else {
         for (const std::string& line : Texts(ReadSection())) {

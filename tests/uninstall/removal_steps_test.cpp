@@ -3,7 +3,6 @@
 // Start-menu folders.
 #include "first_phase_env.h"
 #include "install/shared_dlls.h"
-#include "platform/system_version.h"
 #include "uninstall/ks_remove.h"
 #include "uninstall/registry_cleanup.h"
 #include "uninstall/start_menu_removal.h"
@@ -105,11 +104,11 @@ TEST(RegistrySteps, RunValuesHookAndRegistrationsGoOthersStay)
     RemoveRunEntries(kUniqueName);
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKeyPath, kUniqueName));
     // The users' values go through the profile list, which Wine has only in the NT place.
-    EXPECT_FALSE(IsWindowsNT() && ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName));
+    EXPECT_FALSE(kstest::NtFamily() && ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kUniqueName));
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRunKeyPath, "KSTestOther"));
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kBrowserRunValue));
     // RunServices belongs to the 95/98/Me family only.
-    EXPECT_EQ(ValueExists(HKEY_LOCAL_MACHINE, kRunServicesKeyPath, kUniqueName), IsWindowsNT());
+    EXPECT_EQ(ValueExists(HKEY_LOCAL_MACHINE, kRunServicesKeyPath, kUniqueName), kstest::NtFamily());
     SetStringValue(HKEY_CURRENT_USER, kRunKeyPath, kBrowserRunValue, "\"C:\\Prod\\browser.exe\" /startup");
     RemoveRunEntries(kUniqueName);
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRunKeyPath, kBrowserRunValue));
