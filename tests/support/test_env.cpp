@@ -22,6 +22,17 @@ std::string ExePath()
     return buffer;
 }
 
+// Starts `line` with `flags`; the process's handle and id, or a null handle.
+PROCESS_INFORMATION StartProcess(std::string line, DWORD flags)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &info))
+        CloseHandle(info.hThread);
+    return info;
+}
+
 }  // namespace
 
 std::string ExeFolder() { return ExePath().substr(0, ExePath().rfind('\\')); }
@@ -133,14 +144,11 @@ void RemoveProfileEntry(const std::string& sid)
     SHDeleteKeyA(HKEY_USERS, sid.c_str());
 }
 
-bool RunAndWait(std::string line, DWORD timeoutMs, bool children)
+bool RunAndWait(const std::string& line, DWORD timeoutMs, bool children)
 {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    const PROCESS_INFORMATION info = StartProcess(line, 0);
+    if (!info.hProcess)
         return false;
-    CloseHandle(info.hThread);
     bool ended = WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
     CloseHandle(info.hProcess);
     HANDLE snapshot = children ? CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0) : INVALID_HANDLE_VALUE;
@@ -296,14 +304,8 @@ HelperHold::HelperHold(const std::string& arguments)
     wsprintfA(eventName, "kstest.hold.%lu.%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
     release_ = CreateEventA(nullptr, TRUE, FALSE, eventName);
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (std::string(eventName) + ".ready").c_str());
-    std::string line = "\"" + HelperPath() + "\" " + arguments + " " + eventName;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &info)) {
-        CloseHandle(info.hThread);
-        process_ = info.hProcess;
+    process_ = StartProcess("\"" + HelperPath() + "\" " + arguments + " " + eventName, CREATE_NO_WINDOW).hProcess;
+    if (process_) {
         HANDLE waits[] = {ready, process_};
         holding_ = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
     }

@@ -67,7 +67,7 @@ void AddProfileEntry(const std::string& sid, const std::string& folder, DWORD fl
 void RemoveProfileEntry(const std::string& sid);
 // Runs `line` and waits for it (with `children`, also for every process it started) at
 // most `timeoutMs` each; false when one of them did not end.
-bool RunAndWait(std::string line, DWORD timeoutMs, bool children);
+bool RunAndWait(const std::string& line, DWORD timeoutMs, bool children);
 
 // Hive files for extra users: SaveHive writes HKEY_CURRENT_USER\<sourceKey> (made when
 // missing) to `file`, replacing it, its folders made; LoadHive loads `file` as
